@@ -1,0 +1,31 @@
+#include "console/Directory.h"
+
+#include <cctype>
+#include <exception>
+
+namespace pelorin {
+
+bool IsDriveQualified(const std::string& path) {
+  return path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+}
+
+std::string CurrentDirectory() { return platform::CurrentDirectory(); }
+
+bool TrySetCurrentDir(const std::string& path) {
+  try {
+    if (platform::HasDriveLetters() && IsDriveQualified(path)) {
+      const std::string cur = platform::CurrentDirectory();
+      const auto letter = static_cast<unsigned char>(path[0]);
+      if (cur.empty() || std::tolower(letter) != std::tolower(static_cast<unsigned char>(cur[0]))) {
+        if (!platform::ChangeDrive(path[0])) {
+          return false;
+        }
+      }
+    }
+    return platform::ChangeDirectory(path);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace pelorin

@@ -1,0 +1,46 @@
+#pragma once
+
+// The raw per-user key-value store under the typed Registry layer, shaped like the Win32
+// registry calls so that the Windows file is a thin shim over Reg*W and the POSIX file keeps the
+// same semantics in a SQLite file ($XDG_CONFIG_HOME/pelorin/registry.db).
+// Key paths use "\" between components; keys and value names compare without regard to case.
+// Every call returns a system error code: 0 success, 2 missing key or value, 5 access denied,
+// 234 (more data) when a value does not fit the caller's buffer, and so on.
+// Nothing here uses Qt.
+
+#include <cstdint>
+#include <string>
+
+#include "console/SysError.h"
+
+namespace pelorin::regapi {
+
+using Root = std::uint32_t;
+inline constexpr Root kCurrentUser = 0x80000001u;
+
+inline constexpr std::uint32_t kQueryValue = 0x1;   // KEY_QUERY_VALUE
+inline constexpr std::uint32_t kSetValue = 0x2;     // KEY_SET_VALUE
+inline constexpr std::uint32_t kCreateAccess = 0x3F;
+
+inline constexpr SysError kFileNotFound = 2;
+inline constexpr SysError kAccessDenied = 5;
+inline constexpr SysError kMoreData = 234;
+
+// An open key; valid from a successful OpenKey/CreateKey until CloseKey.
+struct Key;
+
+SysError OpenKey(Root root, const std::string& path, std::uint32_t access, Key*& key);
+// Opens the key, creating it and every missing parent first.
+SysError CreateKey(Root root, const std::string& path, Key*& key);
+// As RegQueryValueEx: type receives the stored type; size is the buffer size on entry and the
+// stored size on return; data may be null. A value larger than the buffer gives 234.
+SysError QueryValue(Key* key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size);
+SysError SetValue(Key* key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                  std::uint32_t size);
+void CloseKey(Key* key);
+
+// Expands %NAME% references from the environment; an unknown reference stays as written.
+std::string ExpandEnvironmentStrings(const std::string& text);
+
+}  // namespace pelorin::regapi

@@ -1,0 +1,15 @@
+#pragma once
+
+// The system's own message text for a system error code.
+
+#include <cstdint>
+#include <string>
+
+namespace pelorin {
+
+// Windows: FormatMessageW (flags 0x1200, language 0, 256 units), the line end kept.
+// POSIX: the C library's text for the errno code, followed by a line end.
+// Empty when the system has no text for the code.
+std::string ApiErrorText(std::uint32_t code);
+
+}  // namespace pelorin

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine, builds Pelorin and starts it. Arguments go to the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+PELORIN_WITH_WINDOWS=0 scripts/setup.sh
+scripts/build.sh build -DPELORIN_TESTS=OFF
+exec build/app/pelorin "$@"

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package Pelorin needs to build, run and test.
+# Only what is missing is installed; the package lists are refreshed at most once.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang-format
+  qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev libsqlite3-dev
+  libgtest-dev googletest
+  # end-to-end tests and screenshots: a virtual display, synthetic input, the clipboard
+  xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
+  # sanitizer and fuzzing runtimes
+  clang libclang-rt-14-dev
+)
+
+if [[ "${PELORIN_WITH_WINDOWS:-1}" == 1 ]]; then
+  # cross build of the platform layer, run under Wine
+  packages+=(g++-mingw-w64-x86-64-posix wine64)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo="sudo"
+  echo "setup: installing ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+echo "setup: all packages present"

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine, builds Pelorin and runs every test:
+# the normal build with warnings as errors, then the same suite under ASan+UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+jobs=$(nproc)
+status=0
+
+echo "== build (warnings are errors)"
+scripts/build.sh build -DPELORIN_WERROR=ON
+echo "== tests"
+ctest --test-dir build --output-on-failure -j"$jobs" || status=1
+
+echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh build-asan -DPELORIN_WERROR=ON -DPELORIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+echo "== tests under the sanitizers"
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" || status=1
+
+exit $status

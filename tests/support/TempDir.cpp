@@ -1,0 +1,68 @@
+#include "tests/support/TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "console/Directory.h"
+
+namespace pelorin::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::random_device rd;
+  for (;;) {
+    fs::path p = fs::temp_directory_path() / ("pelorin-test-" + std::to_string(rd()));
+    std::error_code ec;
+    if (fs::create_directory(p, ec)) {
+      path_ = p.string();
+      return;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Make folders a test locked down removable again first.
+  for (auto it = fs::recursive_directory_iterator(path_, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    hadOld_ = true;
+    old_ = old;
+  }
+#ifdef _WIN32
+  _putenv_s(name, value ? value : "");
+#else
+  if (value) {
+    ::setenv(name, value, 1);
+  } else {
+    ::unsetenv(name);
+  }
+#endif
+}
+
+ScopedEnv::~ScopedEnv() {
+#ifdef _WIN32
+  _putenv_s(name_.c_str(), hadOld_ ? old_.c_str() : "");
+#else
+  if (hadOld_) {
+    ::setenv(name_.c_str(), old_.c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+#endif
+}
+
+ScopedCwd::ScopedCwd() : old_(CurrentDirectory()) {}
+ScopedCwd::~ScopedCwd() { TrySetCurrentDir(old_); }
+
+}  // namespace pelorin::test
