@@ -19,4 +19,12 @@ echo "== tests under the sanitizers"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" || status=1
 
+echo "== Windows platform layer under Wine"
+# The setup script installs mingw-w64 and Wine unless PELORIN_WITH_WINDOWS=0.
+if [[ "${PELORIN_WITH_WINDOWS:-1}" == 1 ]]; then
+  scripts/test-windows.sh build-win || status=1
+else
+  echo "skipped (PELORIN_WITH_WINDOWS=0)"
+fi
+
 exit $status

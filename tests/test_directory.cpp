@@ -24,14 +24,15 @@ TEST(TrySetCurrentDir, ChangesToAnExistingFolderAndRefusesOthers) {
   ASSERT_TRUE(TrySetCurrentDir(real));
   EXPECT_EQ(CurrentDirectory(), real);
 
-  EXPECT_FALSE(TrySetCurrentDir(real + "/missing"));
+  EXPECT_FALSE(TrySetCurrentDir((std::filesystem::path(real) / "missing").string()));
   EXPECT_FALSE(TrySetCurrentDir(""));
   EXPECT_FALSE(TrySetCurrentDir("\"" + real + "\""));  // quotes are part of the name
   EXPECT_EQ(CurrentDirectory(), real) << "a failed change leaves the directory alone";
 
-  std::filesystem::create_directory(real + "/sub dir");
+  const std::string sub = (std::filesystem::path(real) / "sub dir").string();
+  std::filesystem::create_directory(sub);
   ASSERT_TRUE(TrySetCurrentDir("sub dir"));
-  EXPECT_EQ(CurrentDirectory(), real + "/sub dir");
+  EXPECT_EQ(CurrentDirectory(), sub);
   ASSERT_TRUE(TrySetCurrentDir(".."));
   EXPECT_EQ(CurrentDirectory(), real);
 }

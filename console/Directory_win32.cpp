@@ -1,0 +1,58 @@
+#include <windows.h>
+
+#include <cctype>
+#include <string>
+
+#include "console/Directory.h"
+#include "console/Utf16_win32.h"
+
+namespace pelorin::platform {
+
+bool HasDriveLetters() {
+  return true;
+}
+
+// "X:" alone names the directory last current on drive X (kept in the hidden variable "=X:"),
+// or its root when there is none.
+bool ChangeDrive(char letter) {
+  if (!std::isalpha(static_cast<unsigned char>(letter))) {
+    return false;
+  }
+  const wchar_t drive[] = {static_cast<wchar_t>(letter), L':', L'\0'};
+  return ::SetCurrentDirectoryW(drive) != FALSE;
+}
+
+bool ChangeDirectory(const std::string& path) {
+  if (path.empty()) {
+    return false;
+  }
+  if (!::SetCurrentDirectoryW(win::Widen(path).c_str())) {
+    return false;
+  }
+  // Remember the directory of this drive, as the C runtime's chdir does, so that a later drive
+  // change comes back to it.
+  const std::string now = CurrentDirectory();
+  if (IsDriveQualified(now)) {
+    const wchar_t name[] = {
+        L'=', static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(now[0]))), L':', L'\0'};
+    ::SetEnvironmentVariableW(name, win::Widen(now).c_str());
+  }
+  return true;
+}
+
+std::string CurrentDirectory() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetCurrentDirectoryW(static_cast<DWORD>(buf.size()), buf.data());
+    if (n == 0) {
+      return std::string();
+    }
+    if (n < buf.size()) {
+      buf.resize(n);
+      return win::Narrow(buf);
+    }
+    buf.resize(n);  // n is the size needed, terminator included
+  }
+}
+
+}  // namespace pelorin::platform

@@ -1,0 +1,160 @@
+#include <windows.h>
+
+#include <climits>
+
+#include "console/CodePage_win32.h"
+#include "console/OutputDecoder.h"
+#include "console/Utf16_win32.h"
+
+namespace pelorin {
+
+namespace win {
+
+namespace {
+
+constexpr unsigned kUtf8 = 65001;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+std::string Replacements(std::size_t count) {
+  std::string marks;
+  for (std::size_t i = 0; i < count; ++i) {
+    marks += kReplacement;
+  }
+  return marks;
+}
+
+bool IsContinuation(unsigned char b) {
+  return (b & 0xC0) == 0x80;
+}
+
+// Bytes a UTF-8 sequence starting with lead needs, 0 when lead cannot start one.
+std::size_t Utf8Length(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    return 2;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    return 3;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    return 4;
+  }
+  return 0;
+}
+
+// Whether second may follow lead in a well-formed sequence (no overlongs, no surrogates).
+bool ValidSecond(unsigned char lead, unsigned char second) {
+  switch (lead) {
+    case 0xE0:
+      return second >= 0xA0 && second <= 0xBF;
+    case 0xED:
+      return second >= 0x80 && second <= 0x9F;
+    case 0xF0:
+      return second >= 0x90 && second <= 0xBF;
+    case 0xF4:
+      return second >= 0x80 && second <= 0x8F;
+    default:
+      return IsContinuation(second);
+  }
+}
+
+std::size_t Utf8CompletePrefix(std::string_view bytes) {
+  const std::size_t size = bytes.size();
+  // A held tail is at most three bytes: a lead byte and up to two continuations.
+  for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
+    const auto b = static_cast<unsigned char>(bytes[size - back]);
+    if (IsContinuation(b)) {
+      continue;
+    }
+    const std::size_t need = Utf8Length(b);
+    if (need <= back) {
+      return size;  // complete, or not a lead byte at all
+    }
+    if (back >= 2 && !ValidSecond(b, static_cast<unsigned char>(bytes[size - back + 1]))) {
+      return size;  // can never complete: let the conversion mark it now
+    }
+    return size - back;
+  }
+  return size;
+}
+
+bool IsDoubleByte(unsigned codePage) {
+  CPINFO info{};
+  return ::GetCPInfo(codePage, &info) && info.MaxCharSize == 2;
+}
+
+std::string Convert(unsigned codePage, std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > INT_MAX) {
+    return std::string();
+  }
+  const int len = static_cast<int>(bytes.size());
+  const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), len, nullptr, 0);
+  if (n <= 0) {
+    return Replacements(bytes.size());  // a code page the system cannot convert
+  }
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(codePage, 0, bytes.data(), len, wide.data(), n);
+  return Narrow(wide);
+}
+
+}  // namespace
+
+unsigned InterpreterCodePage() {
+  // The interpreter runs on a console of its own (CREATE_NO_WINDOW), never on ours, and a new
+  // console starts in the OEM code page: our own console's code page says nothing about it.
+  return ::GetOEMCP();
+}
+
+std::size_t CompletePrefix(unsigned codePage, std::string_view bytes) {
+  if (codePage == kUtf8) {
+    return Utf8CompletePrefix(bytes);
+  }
+  if (!IsDoubleByte(codePage)) {
+    return bytes.size();
+  }
+  // A trail byte may look like a lead byte, so walk from the start.
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    if (::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(bytes[i]))) {
+      if (i + 1 == bytes.size()) {
+        return i;
+      }
+      i += 2;
+    } else {
+      ++i;
+    }
+  }
+  return bytes.size();
+}
+
+std::string CodePageDecoder::Decode(std::string_view bytes) {
+  pending_.append(bytes);
+  const std::size_t n = CompletePrefix(codePage_, pending_);
+  std::string text = Convert(codePage_, std::string_view(pending_).substr(0, n));
+  pending_.erase(0, n);
+  return text;
+}
+
+std::string CodePageDecoder::Finish() {
+  std::string text = Replacements(pending_.size());
+  pending_.clear();
+  return text;
+}
+
+}  // namespace win
+
+struct OutputDecoder::State {
+  win::CodePageDecoder decoder{win::InterpreterCodePage()};
+};
+
+OutputDecoder::OutputDecoder() : state_(std::make_unique<State>()) {}
+OutputDecoder::~OutputDecoder() = default;
+
+std::string OutputDecoder::Decode(std::string_view bytes) {
+  return state_->decoder.Decode(bytes);
+}
+
+std::string OutputDecoder::Finish() {
+  return state_->decoder.Finish();
+}
+
+}  // namespace pelorin

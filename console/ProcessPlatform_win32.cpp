@@ -1,0 +1,264 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "console/ProcessPlatform.h"
+#include "console/Utf16_win32.h"
+
+namespace pelorin {
+
+namespace {
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  std::wstring value(256, L'\0');
+  for (;;) {
+    const DWORD n = ::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (n == 0) {
+      return std::wstring();  // unset (or empty)
+    }
+    if (n < value.size()) {
+      value.resize(n);
+      return value;
+    }
+    value.resize(n);  // n is the size needed, terminator included
+  }
+}
+
+// %ComSpec% /c line, as one UTF-16 command line (no lossy ANSI step).
+std::wstring CommandLineOf(const InterpreterCommand& command) {
+  return win::Widen(command.program + command.switchText + command.line);
+}
+
+void CloseIfOpen(HANDLE& h) {
+  if (h != nullptr) {
+    ::CloseHandle(h);
+    h = nullptr;
+  }
+}
+
+// The start-up record of a hidden run. cb is sizeof(STARTUPINFOW): 104 bytes here, 68 only in a
+// 32-bit build.
+STARTUPINFOW HiddenStartup(DWORD flags) {
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  si.dwFlags = flags;
+  si.wShowWindow = SW_HIDE;
+  return si;
+}
+
+// Without a console window of its own the interpreter still gets a console, hidden, and writes
+// the OEM code page to pipes (with creation flags 0 Wine's cmd writes the ANSI code page
+// instead), so the decoder's code page is right whoever starts us.
+constexpr DWORD kCreationFlags = CREATE_NO_WINDOW;
+
+class Win32ChildProcess final : public ChildProcess {
+ public:
+  Win32ChildProcess(HANDLE process, HANDLE outRead, HANDLE errRead)
+      : process_(process), read_{outRead, errRead} {}
+  ~Win32ChildProcess() override {
+    CloseReadEnds();
+    CloseIfOpen(process_);  // nothing to reap on Windows: the handle is all we hold
+  }
+  Win32ChildProcess(const Win32ChildProcess&) = delete;
+  Win32ChildProcess& operator=(const Win32ChildProcess&) = delete;
+
+  bool HasEnded() override { return ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
+
+  std::size_t Available(Stream stream) override {
+    HANDLE h = Handle(stream);
+    DWORD avail = 0;
+    if (h == nullptr || !::PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr)) {
+      return 0;
+    }
+    return std::min<std::size_t>(avail, kPipeBytes);
+  }
+
+  bool Read(Stream stream, std::size_t count, std::string& appendTo) override {
+    HANDLE h = Handle(stream);
+    if (h == nullptr) {
+      return false;
+    }
+    const DWORD want = static_cast<DWORD>(std::min(count, kPipeBytes));
+    if (want == 0) {
+      return true;
+    }
+    const std::size_t at = appendTo.size();
+    appendTo.resize(at + want);
+    DWORD got = 0;
+    const BOOL ok = ::ReadFile(h, appendTo.data() + at, want, &got, nullptr);
+    appendTo.resize(at + (ok ? got : 0));
+    return ok != FALSE;
+  }
+
+  void Drain(std::chrono::milliseconds limit, std::string& out, std::string& err) override {
+    // Never a blocking read: a background program holding a write end would hold us too. Peek,
+    // take what is there, and stop once both pipes report their end or the limit has passed.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    bool open[2] = {read_[0] != nullptr, read_[1] != nullptr};
+    std::string* target[2] = {&out, &err};
+    for (;;) {
+      bool tookSome = false;
+      for (int i = 0; i < 2; ++i) {
+        if (!open[i]) {
+          continue;
+        }
+        DWORD avail = 0;
+        if (!::PeekNamedPipe(read_[i], nullptr, 0, nullptr, &avail, nullptr)) {
+          open[i] = false;  // broken pipe: every writer is gone and the pipe is empty
+          continue;
+        }
+        if (avail > 0) {
+          const Stream s = i == 0 ? Stream::Out : Stream::Err;
+          if (!Read(s, std::min<std::size_t>(avail, kPipeBytes), *target[i])) {
+            open[i] = false;
+          }
+          tookSome = true;
+        }
+      }
+      if ((!open[0] && !open[1]) || std::chrono::steady_clock::now() >= deadline) {
+        return;
+      }
+      if (!tookSome) {
+        ::Sleep(5);
+      }
+    }
+  }
+
+  void CloseReadEnds() override {
+    CloseIfOpen(read_[0]);
+    CloseIfOpen(read_[1]);
+  }
+
+  std::int64_t ProcessId() const override { return ::GetProcessId(process_); }
+
+ private:
+  HANDLE Handle(Stream stream) const { return read_[stream == Stream::Out ? 0 : 1]; }
+
+  HANDLE process_;
+  HANDLE read_[2];
+};
+
+// An anonymous pipe whose read end only we hold: the write end is inheritable, the read end is
+// swapped for a non-inheritable copy of itself (the source closed with it).
+SysError MakePipe(HANDLE& readEnd, HANDLE& writeEnd) {
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+  if (!::CreatePipe(&readEnd, &writeEnd, &sa, static_cast<DWORD>(kPipeBytes))) {
+    readEnd = writeEnd = nullptr;
+    return ::GetLastError();
+  }
+  HANDLE self = ::GetCurrentProcess();
+  HANDLE copy = nullptr;
+  if (::DuplicateHandle(self, readEnd, self, &copy, 0, FALSE,
+                        DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS)) {
+    readEnd = copy;
+  } else {
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  }
+  return 0;
+}
+
+}  // namespace
+
+InterpreterCommand MakeInterpreterCommand(const std::string& line) {
+  return InterpreterCommand{win::Narrow(EnvironmentValue(L"ComSpec")), " /c ", line};
+}
+
+SysError StartChildProcess(const InterpreterCommand& command,
+                           std::unique_ptr<ChildProcess>& child) {
+  child.reset();
+  HANDLE outRead = nullptr;
+  HANDLE outWrite = nullptr;
+  HANDLE errRead = nullptr;
+  HANDLE errWrite = nullptr;
+  if (SysError rc = MakePipe(outRead, outWrite)) {
+    return rc;
+  }
+  if (SysError rc = MakePipe(errRead, errWrite)) {
+    ::CloseHandle(outRead);
+    ::CloseHandle(outWrite);
+    return rc;
+  }
+  // A command that reads standard input finds the null device: end of data at once.
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+  HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                             OPEN_EXISTING, 0, nullptr);
+  if (nul == INVALID_HANDLE_VALUE) {
+    nul = nullptr;
+  }
+
+  STARTUPINFOW si = HiddenStartup(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW);
+  si.hStdInput = nul;
+  si.hStdOutput = outWrite;
+  si.hStdError = errWrite;
+  std::wstring cmdLine = CommandLineOf(command);
+  PROCESS_INFORMATION pi{};
+  const BOOL started = ::CreateProcessW(nullptr, cmdLine.data(), nullptr, nullptr, TRUE,
+                                        kCreationFlags, nullptr, nullptr, &si, &pi);
+  const SysError rc = started ? 0 : ::GetLastError();
+
+  // Only the child may hold the write ends now, so the pipes report their end once it is done.
+  ::CloseHandle(outWrite);
+  ::CloseHandle(errWrite);
+  CloseIfOpen(nul);
+  if (!started) {
+    ::CloseHandle(outRead);
+    ::CloseHandle(errRead);
+    return rc != 0 ? rc : ERROR_GEN_FAILURE;
+  }
+  ::CloseHandle(pi.hThread);
+  child = std::make_unique<Win32ChildProcess>(pi.hProcess, outRead, errRead);
+  return 0;
+}
+
+SysError StartDetached(const InterpreterCommand& command) {
+  STARTUPINFOW si = HiddenStartup(STARTF_USESHOWWINDOW);
+  std::wstring cmdLine = CommandLineOf(command);
+  PROCESS_INFORMATION pi{};
+  // No handle inheritance: a program left running must not hold anything of ours.
+  if (!::CreateProcessW(nullptr, cmdLine.data(), nullptr, nullptr, FALSE, kCreationFlags, nullptr,
+                        nullptr, &si, &pi)) {
+    const SysError rc = ::GetLastError();
+    return rc != 0 ? rc : ERROR_GEN_FAILURE;
+  }
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+  return 0;
+}
+
+SysError StartProgram(const std::string& programPath) {
+  // The application name is given, so the quoted path on the command line is only argv[0]:
+  // nothing is parsed by a shell or searched for.
+  const std::wstring app = win::Widen(programPath);
+  std::wstring cmdLine = L"\"" + app + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(app.c_str(), cmdLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi)) {
+    const SysError rc = ::GetLastError();
+    return rc != 0 ? rc : ERROR_GEN_FAILURE;
+  }
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+  return 0;
+}
+
+std::string ProgramFolder() {
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) {
+      return std::string();
+    }
+    if (n < buf.size()) {
+      std::wstring path(buf.data(), n);
+      const std::size_t slash = path.find_last_of(L"\\/");
+      return win::Narrow(slash == std::wstring::npos ? std::wstring() : path.substr(0, slash));
+    }
+    buf.resize(buf.size() * 2);  // the name was cut short
+  }
+}
+
+}  // namespace pelorin
