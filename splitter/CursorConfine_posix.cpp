@@ -1,0 +1,13 @@
+#include "splitter/CursorConfine.h"
+
+namespace pelorin {
+
+// X11 and Wayland give no way to confine the cursor short of an active pointer grab, which a
+// window already has while its button is held; the drag clamps the position instead.
+bool ConfineCursor(const QWidget& /*widget*/) {
+  return false;
+}
+
+void FreeCursor() {}
+
+}  // namespace pelorin
