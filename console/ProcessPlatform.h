@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,8 @@ class ChildProcess {
   virtual void Drain(std::chrono::milliseconds limit, std::string& out, std::string& err) = 0;
   // Closes both read ends; later reads fail.
   virtual void CloseReadEnds() = 0;
+  // The system's identifier of the child, for diagnostics and tests; 0 when unknown.
+  virtual std::int64_t ProcessId() const { return 0; }
 };
 
 // Starts a waited run. On failure returns the system error code and leaves child empty.

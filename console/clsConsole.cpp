@@ -1,0 +1,60 @@
+#include "console/clsConsole.h"
+
+#include <QTimer>
+
+namespace pelorin {
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+  // With an explicit size, NUL characters stay in the text.
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+clsConsole::clsConsole(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
+  timer_->setInterval(kTickMs);
+  // A coarse timer may shift each tick by up to 5 %, and the tick rate is the output rate.
+  timer_->setTimerType(Qt::PreciseTimer);
+  connect(timer_, &QTimer::timeout, this, &clsConsole::TimerTick);
+}
+
+clsConsole::~clsConsole() = default;
+
+SysError clsConsole::RunCommand(const InterpreterCommand& command) {
+  const SysError rc = runner_.Start(command);
+  if (rc != 0) {
+    timer_->stop();
+    return rc;
+  }
+  timer_->start();
+  return 0;
+}
+
+SysError clsConsole::RunWithoutWait(const InterpreterCommand& command) {
+  return runner_.StartWithoutWait(command);
+}
+
+void clsConsole::StopWait() {
+  runner_.StopWait();
+}
+
+void clsConsole::TimerTick() {
+  if (!runner_.Running()) {
+    timer_->stop();
+    return;
+  }
+  const CommandRunner::TickResult result = runner_.Tick();
+  const QString out = FromUtf8(result.stdOut);
+  const QString err = FromUtf8(result.stdErr);
+  if (result.kind == CommandRunner::TickResult::Complete) {
+    // Stopped first, so that a handler may start the next command.
+    timer_->stop();
+    emit Complete(out, err);
+  } else {
+    emit OutputReceived(out, err);
+  }
+}
+
+}  // namespace pelorin

@@ -1,0 +1,50 @@
+#pragma once
+
+// The process runner as the window sees it: runs one command line at a time with its output
+// polled every 200 ms, and reports through OutputReceived (each tick's text) and Complete (once,
+// at the end or at the first tick after StopWait). Both signals are emitted inside the tick, so
+// their handlers run before the tick returns.
+//
+// The timer is a QTimer owned by this object and ticking on its thread, so no window handle and
+// no timer identifier that leads back to the instance are needed; starting it again replaces it,
+// which keeps one timer per instance.
+
+#include <QObject>
+#include <QString>
+
+#include "console/CommandRunner.h"
+#include "console/ProcessPlatform.h"
+#include "console/SysError.h"
+
+class QTimer;
+
+namespace pelorin {
+
+class clsConsole : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTickMs = 200;
+
+  explicit clsConsole(QObject* parent = nullptr);
+  ~clsConsole() override;
+
+  // 0 when the command was started, else the system error code of the failed start (then no
+  // timer runs and no signal follows).
+  SysError RunCommand(const InterpreterCommand& command);
+  // Starts the command hidden, without pipes, timer or signals, and forgets it.
+  SysError RunWithoutWait(const InterpreterCommand& command);
+  void StopWait();
+
+ signals:
+  void OutputReceived(const QString& stdOut, const QString& stdErr);
+  void Complete(const QString& stdOut, const QString& stdErr);
+
+ private:
+  void TimerTick();
+
+  CommandRunner runner_;
+  QTimer* timer_;
+};
+
+}  // namespace pelorin
