@@ -230,7 +230,18 @@ SysError StartDetached(const InterpreterCommand& command) {
 SysError StartProgram(const std::string& programPath) {
   // The application name is given, so the quoted path on the command line is only argv[0]:
   // nothing is parsed by a shell or searched for.
-  const std::wstring app = win::Widen(programPath);
+  // Callers build the path the portable way ("<folder>/pelorin"): make it the system's own form,
+  // with the ".exe" that the application name must carry.
+  std::wstring app = win::Widen(programPath);
+  for (wchar_t& c : app) {
+    if (c == L'/') {
+      c = L'\\';
+    }
+  }
+  const std::size_t slash = app.find_last_of(L'\\');
+  if (app.find(L'.', slash == std::wstring::npos ? 0 : slash) == std::wstring::npos) {
+    app += L".exe";
+  }
   std::wstring cmdLine = L"\"" + app + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof(si);

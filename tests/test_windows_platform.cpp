@@ -185,6 +185,7 @@ TEST(WindowsProcess, ProgramFolderHoldsThisProgramAndStartProgramStartsByPath) {
   EXPECT_TRUE(std::filesystem::exists(folder + "\\test_windows_platform.exe"));
   EXPECT_EQ(StartProgram(folder + "\\no such program.exe"), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(StartProgram("C:\\windows\\system32\\hostname.exe"), 0u);
+  EXPECT_EQ(StartProgram("C:\\windows\\system32/hostname"), 0u) << "the portable form";
 }
 
 TEST(WindowsDecoder, TheInterpretersCodePageIsTheOemOne) {
