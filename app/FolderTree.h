@@ -1,0 +1,61 @@
+#pragma once
+
+// The folder tree on the left of the window (DirLS): folders only, listed lazily in the file
+// system model's own thread, so a folder with a hundred thousand entries does not stop the
+// window.
+
+#include <QPersistentModelIndex>
+#include <QString>
+#include <QTreeView>
+#include <memory>
+
+class QAbstractFileIconProvider;
+class QFileSystemModel;
+
+namespace pelorin {
+
+class FolderTree : public QTreeView {
+  Q_OBJECT
+
+ public:
+  explicit FolderTree(QWidget* parent = nullptr);
+  ~FolderTree() override;
+
+  // Expands to the folder, selects it and keeps it in view while the folders around it are
+  // listed, until the user scrolls, expands, collapses or selects in the tree.
+  // A path that is not an existing folder selects nothing and is reported unchanged through
+  // FolderChange, so the owner can say that it was not found.
+  void SetSelectedPath(const QString& path);
+  // The folder last reported through FolderChange, native separators; empty before any.
+  QString SelectedPath() const { return selectedPath_; }
+
+  QFileSystemModel* FileModel() const { return model_; }
+
+ signals:
+  // The chosen folder's full native path, whenever the selection moves to another folder, by
+  // the user or by SetSelectedPath. Not raised when the selection only follows a folder that
+  // vanished from the disk.
+  void FolderChange(const QString& path);
+
+ private:
+  void OnCurrentChanged(const QModelIndex& current);
+  void ScheduleFollow();
+  void StopFollow();
+  void Report(const QString& path);
+
+  std::unique_ptr<QAbstractFileIconProvider> icons_;
+  QFileSystemModel* model_;
+  QString selectedPath_;
+  // Set while the model removes rows: the selection then moves by itself, not by anyone's choice.
+  bool rowsGoing_ = false;
+  // The folder SetSelectedPath chose, kept in view while the listings around it come in.
+  QPersistentModelIndex follow_;
+  bool followQueued_ = false;
+};
+
+namespace platform {
+// The model's root: "/" on POSIX, "" (all drives) on Windows.
+QString FolderTreeRootPath();
+}  // namespace platform
+
+}  // namespace pelorin

@@ -1,0 +1,9 @@
+#include "app/FolderTree.h"
+
+namespace pelorin::platform {
+
+QString FolderTreeRootPath() {
+  return QStringLiteral("/");
+}
+
+}  // namespace pelorin::platform
