@@ -3,6 +3,7 @@
 // The raw per-user key-value store under the typed Registry layer, shaped like the Win32
 // registry calls so that the Windows file is a thin shim over Reg*W and the POSIX file keeps the
 // same semantics in a SQLite file ($XDG_CONFIG_HOME/pelorin/registry.db).
+// Text values are UTF-8 followed by one zero byte, and sizes count those bytes.
 // Key paths use "\" between components; keys and value names compare without regard to case.
 // Every call returns a system error code: 0 success, 2 missing key or value, 5 access denied,
 // 234 (more data) when a value does not fit the caller's buffer, and so on.
@@ -18,15 +19,16 @@ namespace pelorin::regapi {
 using Root = std::uint32_t;
 inline constexpr Root kCurrentUser = 0x80000001u;
 
-inline constexpr std::uint32_t kQueryValue = 0x1;   // KEY_QUERY_VALUE
-inline constexpr std::uint32_t kSetValue = 0x2;     // KEY_SET_VALUE
+inline constexpr std::uint32_t kQueryValue = 0x1;  // KEY_QUERY_VALUE
+inline constexpr std::uint32_t kSetValue = 0x2;    // KEY_SET_VALUE
 inline constexpr std::uint32_t kCreateAccess = 0x3F;
 
 inline constexpr SysError kFileNotFound = 2;
 inline constexpr SysError kAccessDenied = 5;
 inline constexpr SysError kMoreData = 234;
 
-// An open key; valid from a successful OpenKey/CreateKey until CloseKey.
+// An open key; valid from a successful OpenKey/CreateKey until CloseKey. A failed open leaves
+// the caller's pointer untouched.
 struct Key;
 
 SysError OpenKey(Root root, const std::string& path, std::uint32_t access, Key*& key);

@@ -1,0 +1,380 @@
+#include "editor/ConsoleEditor.h"
+
+#include <QColor>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "editor/ConsoleSurface.h"
+#include "editor/FindDialog.h"
+
+namespace pelorin {
+
+namespace {
+
+// Restores the read-only state on leaving, however the scope is left.
+class WritableScope {
+ public:
+  explicit WritableScope(ConsoleSurface* surface)
+      : surface_(surface), wasReadOnly_(surface->Send(QsciScintillaBase::SCI_GETREADONLY) != 0) {
+    if (wasReadOnly_) {
+      surface_->Send(QsciScintillaBase::SCI_SETREADONLY, 0);
+    }
+  }
+  ~WritableScope() {
+    if (wasReadOnly_) {
+      surface_->Send(QsciScintillaBase::SCI_SETREADONLY, 1);
+    }
+  }
+  WritableScope(const WritableScope&) = delete;
+  WritableScope& operator=(const WritableScope&) = delete;
+
+ private:
+  ConsoleSurface* surface_;
+  bool wasReadOnly_;
+};
+
+bool FamilyUsable(const QString& family) {
+  // A missing face is fine when the font system substitutes a fixed-pitch one for it
+  // ("Courier New" on a machine without it).
+  return QFontDatabase::hasFamily(family) || QFontInfo(QFont(family)).fixedPitch();
+}
+
+}  // namespace
+
+ConsoleEditor::ConsoleEditor(QWidget* parent)
+    : QWidget(parent), surface_(new ConsoleSurface(this)) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(surface_);
+  setFocusProxy(surface_);
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  SetEditorFont(fixed.family(), fixed.pointSizeF());
+}
+
+ConsoleEditor::~ConsoleEditor() = default;
+
+long ConsoleEditor::Send(unsigned msg, uintptr_t wparam, intptr_t lparam) const {
+  return surface_->Send(msg, wparam, lparam);
+}
+
+void ConsoleEditor::SetEventSink(EditorEvents* sink) {
+  surface_->SetEventSink(sink);
+}
+
+void ConsoleEditor::SetReadOnly(bool on) {
+  Send(QsciScintillaBase::SCI_SETREADONLY, on ? 1 : 0);
+}
+
+bool ConsoleEditor::ReadOnly() const {
+  return Send(QsciScintillaBase::SCI_GETREADONLY) != 0;
+}
+
+int ConsoleEditor::LineCount() const {
+  return static_cast<int>(Send(QsciScintillaBase::SCI_GETLINECOUNT));
+}
+
+int ConsoleEditor::CurrentLine() const {
+  const long pos = Send(QsciScintillaBase::SCI_GETCURRENTPOS);
+  return static_cast<int>(Send(QsciScintillaBase::SCI_LINEFROMPOSITION, pos));
+}
+
+QString ConsoleEditor::LineText(int line) const {
+  if (line < 0 || line >= LineCount()) {
+    return {};
+  }
+  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+  const long end = Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, line);
+  if (end <= start) {
+    return {};
+  }
+  QByteArray bytes(end - start + 1, '\0');  // room for the terminating zero
+  surface_->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, start, end, bytes.data());
+  bytes.chop(1);
+  return QString::fromUtf8(bytes);
+}
+
+void ConsoleEditor::AppendAtEnd(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  AppendAtEnd(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+void ConsoleEditor::AppendAtEnd(std::string_view utf8) {
+  if (utf8.empty()) {
+    return;
+  }
+  {
+    WritableScope writable(surface_);
+    surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()),
+                            utf8.data());
+  }
+  surface_->RefreshNumberMargin();
+}
+
+void ConsoleEditor::MoveCaret(int line, int column) {
+  line = std::clamp(line, 0, LineCount() - 1);
+  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+  const long end = Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, line);
+  long pos = start;
+  if (column > 0) {
+    // Counted in UTF-16 code units from the line start, so multi-byte characters count once.
+    pos = Send(QsciScintillaBase::SCI_POSITIONRELATIVECODEUNITS, start, column);
+    if (pos <= start || pos > end) {
+      pos = end;
+    }
+  }
+  Send(QsciScintillaBase::SCI_GOTOPOS, pos);
+}
+
+void ConsoleEditor::RunEditorCommand(int number, const QVariant& argument) {
+  namespace cmd = EditorCommand;
+  switch (number) {
+    case cmd::kSelectLine:
+      SelectLine();
+      break;
+    case cmd::kSelectAll:
+      Send(QsciScintillaBase::SCI_SELECTALL);
+      break;
+    case cmd::kPaste:
+      Paste();
+      break;
+    case cmd::kGoToLine:
+      GoToLine(argument);
+      break;
+    case cmd::kFindNext:
+      FindNext();
+      break;
+    case cmd::kMarkAll:
+      MarkAll();
+      break;
+    case cmd::kFindDialog:
+      OpenFindDialog();
+      break;
+    case cmd::kCopy:
+      Send(QsciScintillaBase::SCI_COPY);
+      break;
+    case cmd::kClearMarks:
+      Send(QsciScintillaBase::SCI_MARKERDELETEALL, ConsoleSurface::kMarkMarker);
+      break;
+    case cmd::kFontDialog:
+      if (!argument.isValid() || argument.toBool()) {
+        OpenFontDialog();
+      }
+      break;
+    case cmd::kShowSpaces:
+      Send(QsciScintillaBase::SCI_SETVIEWWS, QsciScintillaBase::SCWS_VISIBLEALWAYS);
+      break;
+    case cmd::kHideSpaces:
+      Send(QsciScintillaBase::SCI_SETVIEWWS, QsciScintillaBase::SCWS_INVISIBLE);
+      break;
+    default:
+      break;
+  }
+}
+
+void ConsoleEditor::SelectLine() {
+  const int line = CurrentLine();
+  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+  const long end = Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, line);
+  Send(QsciScintillaBase::SCI_SETSEL, start, end);
+}
+
+void ConsoleEditor::Paste() {
+  if (ReadOnly()) {
+    return;
+  }
+  Send(QsciScintillaBase::SCI_PASTE);
+  surface_->RefreshNumberMargin();
+}
+
+void ConsoleEditor::GoToLine(const QVariant& argument) {
+  bool ok = false;
+  const int line = argument.toInt(&ok);
+  if (ok) {
+    Send(QsciScintillaBase::SCI_GOTOLINE, std::clamp(line, 0, LineCount() - 1));
+  }
+}
+
+long ConsoleEditor::Find(long from, long to, const QByteArray& needle) const {
+  Send(QsciScintillaBase::SCI_SETSEARCHFLAGS, matchCase_ ? QsciScintillaBase::SCFIND_MATCHCASE : 0);
+  Send(QsciScintillaBase::SCI_SETTARGETRANGE, from, to);
+  return surface_->SendScintilla(QsciScintillaBase::SCI_SEARCHINTARGET,
+                                 static_cast<uintptr_t>(needle.size()), needle.constData());
+}
+
+void ConsoleEditor::FindNext() {
+  if (searchText_.isEmpty()) {
+    return;
+  }
+  const QByteArray needle = searchText_.toUtf8();
+  const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
+  // From the end of the selection, so a match just found is not found again.
+  const long from = Send(QsciScintillaBase::SCI_GETSELECTIONEND);
+  long at = Find(from, length, needle);
+  if (at < 0 && from > 0) {
+    at = Find(0, length, needle);  // wrap around
+  }
+  if (at >= 0) {
+    Send(QsciScintillaBase::SCI_SETSEL, at, Send(QsciScintillaBase::SCI_GETTARGETEND));
+  }
+}
+
+void ConsoleEditor::MarkAll() {
+  if (searchText_.isEmpty()) {
+    return;
+  }
+  const QByteArray needle = searchText_.toUtf8();
+  const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
+  long from = 0;
+  while (from < length) {
+    const long at = Find(from, length, needle);
+    if (at < 0) {
+      break;
+    }
+    const long line = Send(QsciScintillaBase::SCI_LINEFROMPOSITION, at);
+    if (!HasMarker(static_cast<int>(line), ConsoleSurface::kMarkMarker)) {
+      Send(QsciScintillaBase::SCI_MARKERADD, line, ConsoleSurface::kMarkMarker);
+    }
+    // One mark per line: go on at the next line.
+    const long next = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line + 1);
+    if (next <= at) {
+      break;
+    }
+    from = next;
+  }
+}
+
+void ConsoleEditor::OpenFindDialog() {
+  FindDialog dialog(searchText_, matchCase_, this);
+  connect(&dialog, &FindDialog::FindNextRequested, this,
+          [this](const QString& text, bool matchCase) {
+            searchText_ = text;
+            matchCase_ = matchCase;
+            FindNext();
+          });
+  dialog.exec();
+}
+
+void ConsoleEditor::OpenFontDialog() {
+  QFont current(fontName_);
+  current.setPointSizeF(fontSize_);
+  QFontDialog dialog(current, this);
+  dialog.setOption(QFontDialog::DontUseNativeDialog);
+  if (dialog.exec() == QDialog::Accepted) {
+    const QFont chosen = dialog.selectedFont();
+    SetEditorFont(chosen.family(), chosen.pointSizeF());
+  }
+}
+
+void ConsoleEditor::SetShowLineNumbers(bool on) {
+  surface_->SetNumberMarginShown(on);
+}
+
+bool ConsoleEditor::ShowLineNumbers() const {
+  return surface_->NumberMarginShown();
+}
+
+bool ConsoleEditor::SpacesVisible() const {
+  return Send(QsciScintillaBase::SCI_GETVIEWWS) != QsciScintillaBase::SCWS_INVISIBLE;
+}
+
+bool ConsoleEditor::HasMarker(int line, int marker) const {
+  if (line < 0 || line >= LineCount()) {
+    return false;
+  }
+  return (Send(QsciScintillaBase::SCI_MARKERGET, line) & (1L << marker)) != 0;
+}
+
+void ConsoleEditor::SetHighlightRow(int line) {
+  constexpr int kMarker = ConsoleSurface::kHighlightMarker;
+  // Called on every key: remove the old highlight where it was put, which is cheap; only when
+  // lines were inserted or removed before it does it have to be searched for everywhere.
+  if (highlightLine_ >= 0) {
+    if (HasMarker(highlightLine_, kMarker)) {
+      Send(QsciScintillaBase::SCI_MARKERDELETE, highlightLine_, kMarker);
+    } else {
+      Send(QsciScintillaBase::SCI_MARKERDELETEALL, kMarker);
+    }
+  }
+  highlightLine_ = -1;
+  if (line >= 0 && line < LineCount()) {
+    Send(QsciScintillaBase::SCI_MARKERADD, line, kMarker);
+    highlightLine_ = line;
+  }
+}
+
+int ConsoleEditor::HighlightRow() const {
+  constexpr int kMarker = ConsoleSurface::kHighlightMarker;
+  if (highlightLine_ < 0 || HasMarker(highlightLine_, kMarker)) {
+    return highlightLine_;
+  }
+  return static_cast<int>(Send(QsciScintillaBase::SCI_MARKERNEXT, 0, 1L << kMarker));
+}
+
+void ConsoleEditor::SetLineDivider(int line, bool on) {
+  constexpr int kMarker = ConsoleSurface::kDividerMarker;
+  if (on) {
+    if (line >= 0 && line < LineCount() && !HasMarker(line, kMarker)) {
+      Send(QsciScintillaBase::SCI_MARKERADD, line, kMarker);
+    }
+    return;
+  }
+  while (HasMarker(line, kMarker)) {
+    Send(QsciScintillaBase::SCI_MARKERDELETE, line, kMarker);
+  }
+}
+
+bool ConsoleEditor::HasLineDivider(int line) const {
+  return HasMarker(line, ConsoleSurface::kDividerMarker);
+}
+
+bool ConsoleEditor::HasLineMark(int line) const {
+  return HasMarker(line, ConsoleSurface::kMarkMarker);
+}
+
+QWidget* ConsoleEditor::WindowHandle() {
+  return this;
+}
+
+void ConsoleEditor::SetEditorFont(const QString& name, double pointSize) {
+  const QString trimmed = name.trimmed();
+  fontName_ = !trimmed.isEmpty() && FamilyUsable(trimmed)
+                  ? trimmed
+                  : QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  if (pointSize > 0 && pointSize <= 500) {
+    fontSize_ = pointSize;
+  }
+  surface_->SendScintilla(QsciScintillaBase::SCI_STYLESETFONT,
+                          static_cast<uintptr_t>(QsciScintillaBase::STYLE_DEFAULT),
+                          fontName_.toUtf8().constData());
+  Send(QsciScintillaBase::SCI_STYLESETSIZEFRACTIONAL, QsciScintillaBase::STYLE_DEFAULT,
+       std::lround(fontSize_ * static_cast<int>(QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER)));
+  Send(QsciScintillaBase::SCI_STYLECLEARALL);  // every style takes the new font
+  surface_->SendScintilla(QsciScintillaBase::SCI_STYLESETBACK, QsciScintillaBase::STYLE_LINENUMBER,
+                          QColor(0xee, 0xee, 0xee));
+  surface_->SendScintilla(QsciScintillaBase::SCI_STYLESETFORE, QsciScintillaBase::STYLE_LINENUMBER,
+                          QColor(0x70, 0x70, 0x70));
+  surface_->RefreshNumberMargin(true);
+}
+
+QString ConsoleEditor::EditorFontName() const {
+  return fontName_;
+}
+
+double ConsoleEditor::EditorFontSize() const {
+  return fontSize_;
+}
+
+void ConsoleEditor::SetSearchText(const QString& text) {
+  searchText_ = text;
+}
+
+QString ConsoleEditor::SearchText() const {
+  return searchText_;
+}
+
+}  // namespace pelorin

@@ -1,0 +1,103 @@
+#pragma once
+
+// The console surface: an editor control reduced to what the console asks of it. Lines and
+// columns count from 0. Text arrives only through AppendAtEnd or the user's typing; what the
+// user may change is decided by the owner (ReadOnly), which hears about keys, clicks and focus
+// through EditorEvents.
+
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+#include <cstdint>
+#include <string_view>
+
+namespace pelorin {
+
+class ConsoleSurface;
+class EditorEvents;
+
+// Numbers understood by RunEditorCommand.
+namespace EditorCommand {
+inline constexpr int kSelectLine = 136;
+inline constexpr int kSelectAll = 137;
+inline constexpr int kPaste = 140;
+inline constexpr int kGoToLine = 168;  // argument: line
+inline constexpr int kFindNext = 176;
+inline constexpr int kMarkAll = 177;
+inline constexpr int kFindDialog = 178;
+inline constexpr int kCopy = 198;
+inline constexpr int kClearMarks = 207;
+inline constexpr int kFontDialog = 224;  // argument: true
+inline constexpr int kShowSpaces = 238;
+inline constexpr int kHideSpaces = 239;
+}  // namespace EditorCommand
+
+class ConsoleEditor : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ConsoleEditor(QWidget* parent = nullptr);
+  ~ConsoleEditor() override;
+
+  // Not owned; may be null.
+  void SetEventSink(EditorEvents* sink);
+
+  void SetReadOnly(bool on);
+  bool ReadOnly() const;
+  int LineCount() const;  // at least 1
+  int CurrentLine() const;
+  QString LineText(int line) const;  // without its line break; empty for a line that is not there
+
+  // Adds text after the last character, whatever the caret and ReadOnly; the caret and the view
+  // stay where they are. The cost does not grow with the length of the history.
+  void AppendAtEnd(const QString& text);
+  void AppendAtEnd(std::string_view utf8);
+  void AppendAtEnd(const char* utf8) { AppendAtEnd(std::string_view(utf8)); }
+
+  // column counts characters (UTF-16 code units, as QString indexes LineText); past the end of
+  // the line means its end. The line is clamped to the text and scrolled into view.
+  void MoveCaret(int line, int column);
+  // Unknown numbers do nothing. Dialog commands return when the dialog is closed.
+  void RunEditorCommand(int number, const QVariant& argument = {});
+
+  void SetShowLineNumbers(bool on);
+  bool ShowLineNumbers() const;
+  bool SpacesVisible() const;
+  void SetHighlightRow(int line);  // -1: none
+  int HighlightRow() const;
+  void SetLineDivider(int line, bool on);
+  bool HasLineDivider(int line) const;
+  bool HasLineMark(int line) const;
+  // The widget whose client coordinates MouseClick reports.
+  QWidget* WindowHandle();
+
+  // A face that is missing (and not replaced by a fixed-pitch substitute) falls back to the
+  // system's fixed font; a size that is not positive keeps the current one.
+  void SetEditorFont(const QString& name, double pointSize);
+  QString EditorFontName() const;
+  double EditorFontSize() const;
+
+  void SetSearchText(const QString& text);
+  QString SearchText() const;
+
+ private:
+  long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
+  bool HasMarker(int line, int marker) const;
+  long Find(long from, long to, const QByteArray& needle) const;
+  void SelectLine();
+  void Paste();
+  void GoToLine(const QVariant& argument);
+  void FindNext();
+  void MarkAll();
+  void OpenFindDialog();
+  void OpenFontDialog();
+
+  ConsoleSurface* surface_;
+  QString fontName_;
+  double fontSize_ = 10.0;
+  QString searchText_;
+  bool matchCase_ = false;
+  int highlightLine_ = -1;  // where the highlight marker was put
+};
+
+}  // namespace pelorin

@@ -1,0 +1,37 @@
+#pragma once
+
+// Window placement as the store keeps it: the outer frame of the normal window in twips.
+
+#include <QList>
+#include <QRect>
+#include <cstdint>
+#include <optional>
+
+class QWidget;
+
+namespace pelorin {
+
+// Stored placement values; an absent one leaves the window's own value.
+struct StoredPlacement {
+  std::optional<std::int32_t> top;
+  std::optional<std::int32_t> left;
+  std::optional<std::int32_t> width;
+  std::optional<std::int32_t> height;
+};
+
+// Whole twips from pixels (halves to even) and back, at the given logical dots per inch.
+std::int32_t PixelsToTwips(int pixels, double dpi);
+int TwipsToPixels(std::int32_t twips, double dpi);
+
+// A frame that shows too little on every screen (less than a 32-pixel square, or the frame's
+// whole self if smaller) is moved, and shrunk if needed, to lie inside the nearest screen.
+QRect BringOntoScreen(const QRect& frame, const QList<QRect>& screens);
+
+// Applies the stored values to the window's outer frame, brought onto a screen. A window not
+// yet shown has no frame yet: its size is corrected once the window system reports the frame.
+void ApplyPlacement(QWidget& window, const StoredPlacement& stored);
+
+// The window's outer frame in twips, in the order top, left, width, height.
+StoredPlacement CurrentPlacement(const QWidget& window);
+
+}  // namespace pelorin
