@@ -1,0 +1,122 @@
+#include "app/CommandDispatch.h"
+
+#include <cmath>
+
+#include "app/CommandBar.h"
+#include "app/HelpLinks.h"
+#include "console/ProcessPlatform.h"
+
+namespace pelorin {
+
+void ShellCommands::OpenOnlineHelp() {
+  pelorin::OpenOnlineHelp();
+}
+void ShellCommands::OpenHelpGuide() {
+  pelorin::OpenHelpGuide();
+}
+void ShellCommands::OpenHelpQuick() {
+  pelorin::OpenHelpQuick();
+}
+void ShellCommands::OpenHelpAdd() {
+  pelorin::OpenHelpAdd();
+}
+void ShellCommands::OpenVantreehomepage() {
+  pelorin::OpenVantreehomepage();
+}
+
+void Dispatch(const QString& key, bool checkMark, ShellCommands& shell) {
+  const auto is = [&key](const char* name) { return key == QLatin1String(name); };
+
+  if (is("FILE:STOP")) {
+    shell.StopWait();
+  } else if (is("FILE:NEW")) {
+    shell.NewWindow();
+  } else if (is("FILE:EXIT")) {
+    shell.Exit();
+  } else if (is("EDIT:COPY")) {
+    shell.RunEditorCommand(198);
+  } else if (is("EDIT:PASTE")) {
+    shell.RunEditorCommand(140);
+  } else if (is("EDIT:SELLINE")) {
+    shell.RunEditorCommand(136);
+  } else if (is("EDIT:SELALL")) {
+    shell.RunEditorCommand(137);
+  } else if (is("EDIT:FIND")) {
+    shell.RunEditorCommand(178);
+  } else if (is("EDIT:FINDMARK")) {
+    // Clear first, mark second: no mark of an earlier search survives.
+    shell.RunEditorCommand(207);
+    shell.RunEditorCommand(177);
+  } else if (is("EDIT:FINDNEXT")) {
+    shell.RunEditorCommand(176);
+  } else if (is("EDIT:GOTOLINE")) {
+    shell.ShowBottomPanel(1);
+  } else if (is("EDIT:ADDDEV")) {
+    shell.ShowBottomPanel(2);
+  } else if (is("EDIT:REMOVEDEV")) {
+    shell.ShowBottomPanel(3);
+  } else if (is("PREF:FONT")) {
+    shell.PickEditorFont();
+  } else if (is("PREF:CURDIR")) {
+    shell.SavePrefCurDir();
+  } else if (is("PREF:SPACES")) {
+    // Apply first: the saving step reads the new state back from the surface.
+    shell.RunEditorCommand(checkMark ? 238 : 239);
+    shell.SavePrefVisibleSpaces();
+  } else if (is("PREF:LINENUM")) {
+    shell.ShowLineNumbers(checkMark);
+    shell.SavePrefLineNumbering();
+  } else if (is("PREF:HIGHLIGHT")) {
+    shell.SetPrefHighlightLine(checkMark);
+    shell.SetHighlightRow(checkMark ? shell.CurrentLine() : -1);
+    shell.SavePrefHighlight();
+  } else if (is("HELP:GUIDE")) {
+    shell.OpenHelpGuide();
+  } else if (is("HELP:QUICK")) {
+    shell.OpenHelpQuick();
+  } else if (is("HELP:ADD")) {
+    shell.OpenHelpAdd();
+  } else if (is("HELP:ONLINE")) {
+    shell.OpenOnlineHelp();
+  } else if (is("HELP:HOMEPAGE")) {
+    shell.OpenVantreehomepage();
+  } else if (is("POP:ADDDEV")) {
+    shell.AddDevider(shell.CurrentLine());
+  } else if (is("POP:REMOVEDEV")) {
+    shell.RemoveDevider(shell.CurrentLine());
+  }
+}
+
+void DispatchItem(const BarItem* item, ShellCommands& shell) {
+  if (item)
+    Dispatch(item->Key(), item->CheckMark(), shell);
+}
+
+qint16 RoundFontSize(double points) {
+  if (std::isnan(points))
+    return 0;
+  const double whole = std::floor(points);
+  const double rest = points - whole;
+  double rounded = whole;
+  if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0))
+    rounded = whole + 1.0;
+  if (rounded > 32767.0)
+    return 32767;
+  if (rounded < -32768.0)
+    return -32768;
+  return static_cast<qint16>(rounded);
+}
+
+std::string NewInstancePath() {
+  return ProgramFolder() + "/pelorin";
+}
+
+void StartNewInstance() {
+  (void)StartProgram(NewInstancePath());
+}
+
+void AnswerNewInstanceWanted(CommandBar& commandBar, QWidget* host, BarElement*& newElement) {
+  newElement = commandBar.AddElement(kAlignNone, host);
+}
+
+}  // namespace pelorin

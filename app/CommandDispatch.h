@@ -1,0 +1,74 @@
+#pragma once
+
+// What each menu command, context-menu command and shortcut does, by item key.
+
+#include <QString>
+#include <QtGlobal>
+#include <string>
+
+class QWidget;
+
+namespace pelorin {
+
+class BarElement;
+class BarItem;
+class CommandBar;
+
+// The window's side of the commands.
+class ShellCommands {
+ public:
+  virtual ~ShellCommands() = default;
+
+  virtual void StopWait() = 0;   // of the running command
+  virtual void NewWindow() = 0;  // start another instance: StartNewInstance()
+  virtual void Exit() = 0;       // close the window by the path its close box takes
+  virtual void RunEditorCommand(int command) = 0;
+  virtual void ShowBottomPanel(int mode) = 0;  // 1 go to line, 2 add divider, 3 remove divider
+  // Settings dialog of the surface (224), then PrefFontName and PrefFontSize (RoundFontSize of
+  // the point size) from the surface's font, then SavePrefFont, changed or not.
+  virtual void PickEditorFont() = 0;
+  virtual void SavePrefCurDir() = 0;
+
+  // The steps of the three check switches.
+  virtual void ShowLineNumbers(bool show) = 0;
+  virtual void SetPrefHighlightLine(bool on) = 0;
+  virtual void SetHighlightRow(int line) = 0;  // -1: none
+  virtual int CurrentLine() = 0;
+  virtual void SavePrefVisibleSpaces() = 0;
+  virtual void SavePrefLineNumbering() = 0;
+  virtual void SavePrefHighlight() = 0;
+
+  virtual void AddDevider(int line) = 0;
+  virtual void RemoveDevider(int line) = 0;
+
+  // The help pages; by default the links of HelpLinks.h.
+  virtual void OpenOnlineHelp();
+  virtual void OpenHelpGuide();
+  virtual void OpenHelpQuick();
+  virtual void OpenHelpAdd();
+  virtual void OpenVantreehomepage();
+};
+
+// Carries out the command of key; checkMark is the new tick of a check item (already flipped by
+// the control). Keys are compared exactly; a key of no command (menu titles, separators,
+// panels, anything unknown) does nothing.
+void Dispatch(const QString& key, bool checkMark, ShellCommands& shell);
+
+// The ItemClick handler's work: Dispatch with the item's key and tick. A null item does nothing.
+void DispatchItem(const BarItem* item, ShellCommands& shell);
+
+// A point size as a 16-bit whole number: nearest, a half to the even neighbour (10.5 gives 10,
+// 11.5 gives 12); out-of-range sizes are clamped and a NaN gives 0.
+qint16 RoundFontSize(double points);
+
+// The program file a new window runs: the running program's folder plus "/pelorin".
+std::string NewInstancePath();
+// Starts NewInstancePath() as an independent process, directly, without a shell and without
+// arguments; whether it started is not examined.
+void StartNewInstance();
+
+// The NewInstanceWanted handler's work: loads one more element into host, docked to no edge,
+// and hands it back.
+void AnswerNewInstanceWanted(CommandBar& commandBar, QWidget* host, BarElement*& newElement);
+
+}  // namespace pelorin
