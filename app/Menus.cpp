@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QPixmap>
+#include <initializer_list>
 
 #include "app/CommandBar.h"
 
