@@ -1,6 +1,11 @@
 #include <QApplication>
 
+#include "app/frmShell.h"
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("Pelorin"));
+  pelorin::frmShell shell;
+  shell.show();
+  return QApplication::exec();
 }

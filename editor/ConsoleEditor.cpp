@@ -83,6 +83,17 @@ int ConsoleEditor::CurrentLine() const {
   return static_cast<int>(Send(QsciScintillaBase::SCI_LINEFROMPOSITION, pos));
 }
 
+int ConsoleEditor::CurrentColumn() const {
+  const long pos = Send(QsciScintillaBase::SCI_GETCURRENTPOS);
+  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, CurrentLine());
+  return static_cast<int>(Send(QsciScintillaBase::SCI_COUNTCODEUNITS, start, pos));
+}
+
+int ConsoleEditor::SelectionStartLine() const {
+  const long pos = Send(QsciScintillaBase::SCI_GETSELECTIONSTART);
+  return static_cast<int>(Send(QsciScintillaBase::SCI_LINEFROMPOSITION, pos));
+}
+
 QString ConsoleEditor::LineText(int line) const {
   if (line < 0 || line >= LineCount()) {
     return {};

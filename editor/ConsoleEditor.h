@@ -46,6 +46,10 @@ class ConsoleEditor : public QWidget {
   bool ReadOnly() const;
   int LineCount() const;  // at least 1
   int CurrentLine() const;
+  // The caret's column in UTF-16 code units, as MoveCaret takes it.
+  int CurrentColumn() const;
+  // The first line the selection touches (the caret's line when nothing is selected).
+  int SelectionStartLine() const;
   QString LineText(int line) const;  // without its line break; empty for a line that is not there
 
   // Adds text after the last character, whatever the caret and ReadOnly; the caret and the view

@@ -1,0 +1,49 @@
+#pragma once
+
+// The rules that make the editor surface a console: only the last line is writable and never
+// while a command runs, Enter takes the command behind the prompt, a damaged prompt is refused,
+// the caret's line can be highlighted, and F2 writes the last command again.
+
+#include <functional>
+
+#include "editor/EditorEvents.h"
+
+namespace pelorin {
+
+class CommandInterpreter;
+class ConsoleEditor;
+struct ShellState;
+
+class PromptInput : public EditorEvents {
+ public:
+  using HighlightFlag = std::function<bool()>;
+  using ContextMenu = std::function<void(int x, int y)>;
+
+  PromptInput(ConsoleEditor& editor, CommandInterpreter& interpreter, const ShellState& state,
+              HighlightFlag highlightOn);
+
+  // Shown on a right click, before the line state is refreshed.
+  void SetContextMenu(ContextMenu menu) { contextMenu_ = std::move(menu); }
+
+  void RefreshLineState();
+
+  void FocusGained() override;
+  bool BeforeKey() override;
+  bool AfterKey() override;
+  bool MouseClick(int button, int shift, int x, int y) override;
+  bool EnterPressed() override;
+
+  // The window's key release (it sees keys typed into the surface too). qtKey is a Qt::Key.
+  void WindowKeyReleased(int qtKey);
+
+ private:
+  bool OnInputLine() const;
+
+  ConsoleEditor& editor_;
+  CommandInterpreter& interpreter_;
+  const ShellState& state_;
+  HighlightFlag highlightOn_;
+  ContextMenu contextMenu_;
+};
+
+}  // namespace pelorin

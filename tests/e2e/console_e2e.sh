@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The console as a person uses it: commands, errors, cd, run, a damaged prompt, F2, the caption.
+source "$(dirname "$0")/lib.sh"
+: "${PELORIN_BINARY:?}"
+
+WORK=$(mktemp -d)
+trap 'stop_all; rm -rf "$WORK"' EXIT
+export XDG_CONFIG_HOME="$WORK/config"
+mkdir -p "$WORK/here/marker-folder"
+start_display
+cd "$WORK/here"
+start_pelorin
+
+wait_title "$WORK/here - Pelorin"
+wait_for "$WORK/here>"
+
+type_line "echo hello"
+wait_for $'\nhello\n'"$WORK/here>"
+
+type_line "ls -l"
+wait_for "marker-folder"
+
+type_line "echo oops 1>&2"
+wait_for "STDERR: oops"
+
+type_line "cd .."
+wait_title "$WORK - Pelorin"
+wait_for $'\n'"$WORK>"
+
+type_line "cd /nonexistent"
+wait_for $'\n/nonexistent: Path not found\n'"$WORK>"
+
+start=$SECONDS
+type_line "run sleep 3"
+wait_for $'run sleep 3\n'"$WORK>" 2
+((SECONDS - start <= 2)) || fail "run waited for its command"
+
+# A damaged prompt is refused and a fresh prompt follows.
+key BackSpace BackSpace BackSpace
+type_line "x"
+wait_for $'\nInvalid input\n'"$WORK>"
+
+# F2 after a refused line writes nothing; after a command it writes the command again.
+key F2
+type_line "echo recall-me"
+wait_for $'\nrecall-me\n'
+key F2
+key Return
+wait_for "$WORK>echo recall-me"$'\nrecall-me\n'"$WORK>echo recall-me"$'\nrecall-me\n'"$WORK>"
+wait_title "$WORK - Pelorin"
+echo "console end-to-end: passed"
