@@ -13,6 +13,10 @@ std::string g_lastError;
 
 void FailWithCode(SysError code) {
   g_lastError = ApiErrorText(code);
+  // Some codes have no system text (234, "more data", on POSIX): a failure still says why.
+  if (g_lastError.empty()) {
+    g_lastError = "System error " + std::to_string(code);
+  }
 }
 void FailWithText(std::string text) {
   g_lastError = std::move(text);
