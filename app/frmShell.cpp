@@ -1,30 +1,68 @@
 #include "app/frmShell.h"
 
-#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 
+#include "app/CommandBar.h"
+#include "app/FolderTree.h"
+#include "app/StartupDir.h"
+#include "app/WindowLayout.h"
 #include "console/clsConsole.h"
+#include "editor/BottomPanel.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"
+#include "prefs/EditorFont.h"
+#include "prefs/WindowPlacement.h"
+#include "splitter/cSplitter.h"
 
 namespace pelorin {
 
-frmShell::frmShell(QWidget* parent) : QMainWindow(parent) {
+namespace {
+// The client area before a stored placement is applied, in twips.
+constexpr int kDesignWidthTwips = 9960;
+constexpr int kDesignHeightTwips = 6255;
+}  // namespace
+
+frmShell::frmShell(const QStringList& arguments, QWidget* parent) : QWidget(parent), store_(this) {
   setWindowTitle(QStringLiteral("Pelorin"));
-  Form_Load();
+  CreateControls();
+  Form_Load(arguments);
 }
 
 frmShell::~frmShell() {
   qApp->removeEventFilter(this);
-  if (Editor_ != nullptr) {
-    Editor_->SetEventSink(nullptr);
-  }
+  Editor_->SetEventSink(nullptr);
 }
 
-void frmShell::Form_Load() {
-  Editor_ = new ConsoleEditor(this);
-  setCentralWidget(Editor_);
+void frmShell::CreateControls() {
+  resize(TwipsToPixels(kDesignWidthTwips, logicalDpiX()),
+         TwipsToPixels(kDesignHeightTwips, logicalDpiY()));
+  CommandBar_ = new CommandBar(this);
+  topBar_ = CommandBar_->AddElement(kAlignTop, this);
+  bottomBar_ = CommandBar_->AddElement(kAlignBottom, this);
+  picMainContainer_ = new QWidget(this);
+  DirLS_ = new FolderTree(picMainContainer_);
+  Editor_ = new ConsoleEditor(picMainContainer_);
+  TextGoto_ = new QLineEdit(bottomBar_);
+  TextGoto_->installEventFilter(this);
+}
+
+void frmShell::Form_Load(const QStringList& arguments) {
+  prefs_ = store_.GetPrefsFromReg(*this);
+
+  const MenuPrefs menuPrefs{prefs_.PrefVisibleSpaces, prefs_.PrefLineNumbering,
+                            prefs_.PrefHighlightLine};
+  const MenuEditorCalls editorCalls{[this](int c) { Editor_->RunEditorCommand(c); },
+                                    [this](bool on) { Editor_->SetShowLineNumbers(on); }};
+  panels_ = BuildBars(*CommandBar_, menuPrefs, editorCalls, MakeIlsIcons());
+  connect(CommandBar_, &CommandBar::ItemClick, this,
+          [this](int, BarItem* item) { DispatchItem(item, *this); });
+  connect(
+      CommandBar_, &CommandBar::NewInstanceWanted, this,
+      [this](int, BarElement*& element) { AnswerNewInstanceWanted(*CommandBar_, this, element); },
+      Qt::DirectConnection);
 
   myConsole = new clsConsole(this);
   interpreter_ = std::make_unique<CommandInterpreter>(
@@ -36,37 +74,163 @@ void frmShell::Form_Load() {
   connect(myConsole, &clsConsole::Complete, this, [this](const QString& out, const QString& err) {
     interpreter_->myConsole_Complete(out, err);
   });
-
   promptInput_ = std::make_unique<PromptInput>(*Editor_, *interpreter_, state_,
-                                               [this] { return PrefHighlightLine; });
+                                               [this] { return prefs_.PrefHighlightLine; });
+  promptInput_->SetContextMenu([this](int x, int y) { ShowContextMenu(x, y); });
   Editor_->SetEventSink(promptInput_.get());
 
-  // Select all and copy until the menus take these keys over.
-  auto* selectAll = new QAction(this);
-  selectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-  connect(selectAll, &QAction::triggered, this, [this] { Editor_->RunEditorCommand(137); });
-  auto* copy = new QAction(this);
-  copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-  connect(copy, &QAction::triggered, this, [this] { Editor_->RunEditorCommand(198); });
-  addActions({selectAll, copy});
+  LayoutWindow();  // the container has its size before the splitter measures it
+  Splitter_ = new cSplitter(this);
+  Splitter_->SetOrientation(2);
+  Splitter_->SetContainer(picMainContainer_);
+  Splitter_->SetFullDrag(false);
+  Splitter_->Bind(DirLS_, Editor_);
+  Splitter_->SetPosition(200);
+  Splitter_->ForwardEventsFrom(picMainContainer_);
+
+  const QFont font = ResolveEditorFont(prefs_.PrefFontName, prefs_.PrefFontSize);
+  Editor_->SetEditorFont(font.family(), font.pointSizeF());
+
+  bottomPanel_ = std::make_unique<BottomPanel>(
+      *CommandBar_, panels_, *TextGoto_, *Editor_,
+      BottomPanel::Actions{[this] { LayoutWindow(); }, [this](int line) { AddDevider(line); },
+                           [this](int line) { RemoveDevider(line); }});
 
   // The window sees every key release before its controls do (F2 recall).
   qApp->installEventFilter(this);
+  connect(DirLS_, &FolderTree::FolderChange, this, [this](const QString& path) {
+    interpreter_->DirLS_FolderChange(path, [this] { Editor_->setFocus(); });
+  });
+  LayoutWindow();
+  DirLS_->SetSelectedPath(StartupDirectory(arguments, prefs_.PrefStartDir));
+}
 
-  resize(830, 520);
-  interpreter_->DirLS_FolderChange(CommandInterpreter::CurrentDir(),
-                                   [this] { Editor_->setFocus(); });
+void frmShell::LayoutWindow() {
+  if (picMainContainer_ == nullptr) {
+    return;  // a resize while the controls are still being made
+  }
+  LayoutInput in;
+  in.minimized = isMinimized();
+  in.innerWidth = width();
+  in.innerHeight = height();
+  in.topHeight = topBar_->Height();
+  in.bottomVisible = bottomBar_->Visible();
+  in.bottomHeight = bottomBar_->Height();
+  const std::optional<QRect> container = ContainerGeometry(in);
+  if (!container) {
+    return;
+  }
+  // The bars dock themselves along the edges; the container fills what they leave.
+  topBar_->setGeometry(0, 0, width(), in.topHeight);
+  bottomBar_->setGeometry(0, height() - in.bottomHeight, width(), in.bottomHeight);
+  picMainContainer_->setGeometry(*container);
+}
+
+void frmShell::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayoutWindow();
+}
+
+void frmShell::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) {
+    LayoutWindow();
+  }
+}
+
+void frmShell::closeEvent(QCloseEvent* event) {
+  // A running command is left to itself.
+  store_.SaveWindowPlacement(*this);
+  event->accept();
 }
 
 bool frmShell::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyRelease && watched == QApplication::focusWidget()) {
+  if (event->type() != QEvent::KeyRelease) {
+    return QWidget::eventFilter(watched, event);
+  }
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (watched == TextGoto_ && !key->isAutoRepeat()) {
+    bottomPanel_->TextGoto_KeyUp(key->key());
+  }
+  if (watched == QApplication::focusWidget() && !key->isAutoRepeat()) {
     auto* widget = qobject_cast<QWidget*>(watched);
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (widget != nullptr && widget->window() == this && !key->isAutoRepeat()) {
+    if (widget != nullptr && widget->window() == this) {
       promptInput_->WindowKeyReleased(key->key());
     }
   }
-  return QMainWindow::eventFilter(watched, event);
+  return QWidget::eventFilter(watched, event);
+}
+
+void frmShell::ShowContextMenu(int x, int y) {
+  topBar_->PointToScreen(x, y, Editor_->WindowHandle());
+  topBar_->PopupBar(x, y, CommandBar_->FindBar(QStringLiteral("POPUPbar")));
+}
+
+void frmShell::AddDevider(int Line) {
+  Editor_->SetLineDivider(Line, true);
+}
+
+void frmShell::RemoveDevider(int Line) {
+  Editor_->SetLineDivider(Line, false);
+}
+
+void frmShell::ShowBottomPanel(int mode) {
+  bottomPanel_->ShowBottomPanel(mode);
+}
+
+void frmShell::StopWait() {
+  myConsole->StopWait();
+}
+
+void frmShell::NewWindow() {
+  StartNewInstance();
+}
+
+void frmShell::Exit() {
+  close();
+}
+
+void frmShell::RunEditorCommand(int command) {
+  Editor_->RunEditorCommand(command);
+}
+
+void frmShell::PickEditorFont() {
+  Editor_->RunEditorCommand(224, true);
+  prefs_.PrefFontName = Editor_->EditorFontName();
+  prefs_.PrefFontSize = RoundFontSize(Editor_->EditorFontSize());
+  store_.SavePrefFont(prefs_.PrefFontName, prefs_.PrefFontSize);
+}
+
+void frmShell::SavePrefCurDir() {
+  store_.SavePrefCurDir();
+}
+
+void frmShell::ShowLineNumbers(bool show) {
+  Editor_->SetShowLineNumbers(show);
+}
+
+void frmShell::SetPrefHighlightLine(bool on) {
+  prefs_.PrefHighlightLine = on;
+}
+
+void frmShell::SetHighlightRow(int line) {
+  Editor_->SetHighlightRow(line);
+}
+
+int frmShell::CurrentLine() {
+  return Editor_->CurrentLine();
+}
+
+void frmShell::SavePrefVisibleSpaces() {
+  store_.SavePrefVisibleSpaces(Editor_->SpacesVisible());
+}
+
+void frmShell::SavePrefLineNumbering() {
+  store_.SavePrefLineNumbering(Editor_->ShowLineNumbers());
+}
+
+void frmShell::SavePrefHighlight() {
+  store_.SavePrefHighlight(prefs_.PrefHighlightLine);
 }
 
 }  // namespace pelorin

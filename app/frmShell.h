@@ -3,40 +3,97 @@
 // The one main window. It holds the fields the console, the menus and the preferences share and
 // wires the events of its parts to the subsystems that handle them.
 
-#include <QMainWindow>
+#include <QWidget>
 #include <memory>
 
+#include "app/CommandDispatch.h"
+#include "app/Menus.h"
 #include "console/Interpreter.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
+
+class QLineEdit;
 
 namespace pelorin {
 
+class BarElement;
+class BottomPanel;
+class CommandBar;
 class ConsoleEditor;
+class FolderTree;
 class PromptInput;
+class cSplitter;
 class clsConsole;
 
-class frmShell : public QMainWindow {
+class frmShell : public QWidget, private ShellCommands {
   Q_OBJECT
 
  public:
-  explicit frmShell(QWidget* parent = nullptr);
+  // arguments: the command line less the program name.
+  explicit frmShell(const QStringList& arguments, QWidget* parent = nullptr);
   ~frmShell() override;
 
+  // The parts, for tests.
   ConsoleEditor& Editor() { return *Editor_; }
+  FolderTree& DirLS() { return *DirLS_; }
+  QWidget& picMainContainer() { return *picMainContainer_; }
+  CommandBar& Bars() { return *CommandBar_; }
+  cSplitter& Splitter() { return *Splitter_; }
+  QLineEdit& TextGoto() { return *TextGoto_; }
+  BottomPanel& Panels() { return *bottomPanel_; }
   CommandInterpreter& Interpreter() { return *interpreter_; }
   const ShellState& State() const { return state_; }
+  const Preferences& Prefs() const { return prefs_; }
+
+  void AddDevider(int Line) override;
+  void RemoveDevider(int Line) override;
+  void ShowBottomPanel(int mode) override;
+  // Fits the container between the menu row and the bottom bar.
+  void LayoutWindow();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
-  void Form_Load();
+  void CreateControls();
+  void Form_Load(const QStringList& arguments);
+  void ShowContextMenu(int x, int y);
+
+  // ShellCommands: what the menu commands do in this window.
+  void StopWait() override;
+  void NewWindow() override;
+  void Exit() override;
+  void RunEditorCommand(int command) override;
+  void PickEditorFont() override;
+  void SavePrefCurDir() override;
+  void ShowLineNumbers(bool show) override;
+  void SetPrefHighlightLine(bool on) override;
+  void SetHighlightRow(int line) override;
+  int CurrentLine() override;
+  void SavePrefVisibleSpaces() override;
+  void SavePrefLineNumbering() override;
+  void SavePrefHighlight() override;
 
   ShellState state_;
-  bool PrefHighlightLine = false;
+  Preferences prefs_;
+  PreferenceStore store_;
+  BottomPanels panels_;
+
+  CommandBar* CommandBar_ = nullptr;
+  BarElement* topBar_ = nullptr;
+  BarElement* bottomBar_ = nullptr;
+  QWidget* picMainContainer_ = nullptr;
+  FolderTree* DirLS_ = nullptr;
   ConsoleEditor* Editor_ = nullptr;
+  QLineEdit* TextGoto_ = nullptr;
+  cSplitter* Splitter_ = nullptr;
   clsConsole* myConsole = nullptr;
   std::unique_ptr<CommandInterpreter> interpreter_;
   std::unique_ptr<PromptInput> promptInput_;
+  std::unique_ptr<BottomPanel> bottomPanel_;
 };
 
 }  // namespace pelorin

@@ -5,7 +5,9 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Pelorin"));
-  pelorin::frmShell shell;
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();  // the program itself
+  pelorin::frmShell shell(arguments);
   shell.show();
   return QApplication::exec();
 }

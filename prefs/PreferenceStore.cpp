@@ -138,6 +138,9 @@ void PreferenceStore::SaveWindowPlacement(const QWidget& window) {
   const std::int32_t stored = (state & Qt::WindowMinimized)                            ? 1
                               : (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) ? 2
                                                                                        : 0;
+  // A new user has no key until a preference is saved; without it the placement of the first
+  // run would be lost. It is made here silently: closing never shows a message.
+  Registry::CreateKey(kRoot, kKeyPath);
   WriteNumber("WindowState", stored);
   if (stored == 0) {
     const StoredPlacement placement = CurrentPlacement(window);

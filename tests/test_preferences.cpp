@@ -63,7 +63,7 @@ class PreferencesTest : public ::testing::Test {
   QWidget window_;
 };
 
-TEST_F(PreferencesTest, NothingStoredGivesTheDefaultsAndCloseStoresNothing) {
+TEST_F(PreferencesTest, NothingStoredGivesTheDefaultsAndCloseKeepsThePlacement) {
   const Preferences prefs = store_.GetPrefsFromReg(window_);
   EXPECT_FALSE(prefs.PrefHighlightLine);
   EXPECT_TRUE(prefs.PrefLineNumbering);
@@ -74,10 +74,13 @@ TEST_F(PreferencesTest, NothingStoredGivesTheDefaultsAndCloseStoresNothing) {
   EXPECT_EQ(window_.windowState(), Qt::WindowNoState);
   EXPECT_EQ(window_.frameGeometry(), design_);
 
+  // A new user's first close keeps the placement: the key is made, silently.
   store_.SaveWindowPlacement(window_);
-  EXPECT_FALSE(Registry::KeyExists(kRoot, kKey)) << "closing never creates the key";
-  EXPECT_FALSE(std::filesystem::exists(dir_.path() + "/pelorin"));
   EXPECT_EQ(boxes_, 0);
+  QWidget next;
+  store_.GetPrefsFromReg(next);
+  EXPECT_EQ(next.frameGeometry(), design_);
+  EXPECT_TRUE(Registry::KeyExists(kRoot, kKey));
 }
 
 TEST_F(PreferencesTest, SwitchesAreOnOnlyForExactlyOne) {
