@@ -9,7 +9,9 @@ bool IsDriveQualified(const std::string& path) {
   return path.size() >= 3 && path[1] == ':' && path[2] == '\\';
 }
 
-std::string CurrentDirectory() { return platform::CurrentDirectory(); }
+std::string CurrentDirectory() {
+  return platform::CurrentDirectory();
+}
 
 bool TrySetCurrentDir(const std::string& path) {
   try {

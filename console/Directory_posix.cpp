@@ -9,9 +9,13 @@
 namespace pelorin::platform {
 
 // POSIX has no drive letters: no path is drive-qualified.
-bool HasDriveLetters() { return false; }
+bool HasDriveLetters() {
+  return false;
+}
 
-bool ChangeDrive(char /*letter*/) { return false; }
+bool ChangeDrive(char /*letter*/) {
+  return false;
+}
 
 bool ChangeDirectory(const std::string& path) {
   // An empty path is not a folder; chdir("") fails with ENOENT as well, but say so plainly.

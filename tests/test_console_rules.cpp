@@ -17,7 +17,9 @@
 
 QT_BEGIN_NAMESPACE
 // Readable failures.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+  *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace pelorin {

@@ -63,6 +63,8 @@ ScopedEnv::~ScopedEnv() {
 }
 
 ScopedCwd::ScopedCwd() : old_(CurrentDirectory()) {}
-ScopedCwd::~ScopedCwd() { TrySetCurrentDir(old_); }
+ScopedCwd::~ScopedCwd() {
+  TrySetCurrentDir(old_);
+}
 
 }  // namespace pelorin::test
