@@ -19,6 +19,10 @@ echo "== tests under the sanitizers"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" || status=1
 
+echo "== Fuzzing"
+# Each libFuzzer target for 15 s from its seed corpus (clang build in build-fuzz).
+scripts/fuzz.sh 15 build-fuzz || status=1
+
 echo "== Windows platform layer under Wine"
 # The setup script installs mingw-w64 and Wine unless PELORIN_WITH_WINDOWS=0.
 if [[ "${PELORIN_WITH_WINDOWS:-1}" == 1 ]]; then
