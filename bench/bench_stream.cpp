@@ -1,95 +1,121 @@
-// Streams a large output through both pipes of the process runner at its 200 ms tick and prints
-// how close the throughput comes to the designed rate and what it costs this process in CPU.
-// Usage: bench_stream [bytes per stream]   (default 6 MiB; at the designed rate about 41 s)
+// Streams a large output through both pipes into the real console surface, by the path a typed
+// command takes, and prints how close the run comes to the runner's designed rate and what the
+// window's thread spends meanwhile. Afterwards the surface's text is checked byte for byte.
+// Usage: bench_stream [bytes per stream]   (default 6 MiB: about 41 s at the designed rate)
 
 #include <sys/resource.h>
 
-#include <QCoreApplication>
-#include <algorithm>
-#include <chrono>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "console/Interpreter.h"
+#include "console/ProcessPlatform.h"
 #include "console/clsConsole.h"
+#include "editor/ConsoleEditor.h"
 
 namespace {
 
 double CpuSeconds() {
   rusage u{};
-  ::getrusage(RUSAGE_SELF, &u);
+  ::getrusage(RUSAGE_SELF, &u);  // this process only: the writing children are not counted
   auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return sec(u.ru_utime) + sec(u.ru_stime);
+}
+
+QString Expected(const QString& line, long long bytes) {
+  QString s;
+  s.reserve(bytes);
+  while (s.size() < bytes) {
+    s += line;
+  }
+  s.truncate(bytes);
+  return s;
+}
+
+void Report(const char* what, double value, const char* unit, const char* goal, bool holds) {
+  std::printf("%-44s %10.2f %-4s goal %-14s %s\n", what, value, unit, goal,
+              holds ? "holds" : "misses");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QApplication app(argc, argv);
   const long long perStream = argc > 1 ? std::atoll(argv[1]) : 6LL * 1024 * 1024;
   if (perStream <= 0) {
     std::fprintf(stderr, "usage: bench_stream [bytes per stream]\n");
     return 2;
   }
 
+  pelorin::ConsoleEditor editor;
+  editor.resize(900, 600);
+  editor.show();
   pelorin::clsConsole console;
-  long long outChars = 0, errChars = 0, outWrong = 0, errWrong = 0;
-  qsizetype largestOut = 0, largestErr = 0;
-  int ticks = 0;
-  auto take = [&](const QString& out, const QString& err) {
-    ++ticks;
-    outChars += out.size();
-    errChars += err.size();
-    outWrong += out.size() - out.count(QLatin1Char('o'));
-    errWrong += err.size() - err.count(QLatin1Char('e'));
-  };
-  QObject::connect(&console, &pelorin::clsConsole::OutputReceived,
-                   [&](const QString& out, const QString& err) {
-                     largestOut = std::max(largestOut, out.size());
-                     largestErr = std::max(largestErr, err.size());
-                     take(out, err);
-                   });
-  QObject::connect(&console, &pelorin::clsConsole::Complete,
-                   [&](const QString& out, const QString& err) {
-                     take(out, err);
-                     app.quit();
-                   });
+  pelorin::ShellState state;
+  pelorin::CommandInterpreter interpreter(editor, console, state, [](const QString&) {});
 
-  const std::string n = std::to_string(perStream);
-  const std::string line = "head -c " + n + " /dev/zero | tr '\\0' o & head -c " + n +
-                           " /dev/zero | tr '\\0' e >&2; wait";
+  // What the surface must hold afterwards, built from the events as they arrive.
+  QString expected;
+  QString out, err;
+  QObject::connect(&console, &pelorin::clsConsole::OutputReceived,
+                   [&](const QString& o, const QString& e) {
+                     interpreter.myConsole_OutputReceived(o, e);
+                     out += o;
+                     err += e;
+                     expected += o + (e.isEmpty() ? QString() : "STDERR: " + e);
+                   });
+  QObject::connect(
+      &console, &pelorin::clsConsole::Complete, [&](const QString& o, const QString& e) {
+        interpreter.myConsole_Complete(o, e);
+        out += o;
+        err += e;
+        expected +=
+            o + (e.isEmpty() ? QString() : "STDERR: " + e) + pelorin::CommandInterpreter::Prompt();
+        app.quit();
+      });
+
+  const QString outLine = "stdout: the quick brown fox jumps over the lazy dog 0123456789\n";
+  const QString errLine = "stderr: pack my box with five dozen liquor jugs 0123456789\n";
+  const QString n = QString::number(perStream);
+  const QString command = "yes '" + outLine.chopped(1) + "' | head -c " + n + " & yes '" +
+                          errLine.chopped(1) + "' | head -c " + n + " >&2; wait";
+  expected = pelorin::CommandInterpreter::Prompt() + command + "\n";
+  interpreter.DirLS_FolderChange(pelorin::CommandInterpreter::CurrentDir(), {});
+
   const double cpuBefore = CpuSeconds();
-  const auto start = std::chrono::steady_clock::now();
-  if (const pelorin::SysError rc = console.RunCommand({"/bin/sh", "-c", line})) {
-    std::fprintf(stderr, "start failed: error %u\n", rc);
-    return 2;
-  }
+  QElapsedTimer clock;
+  clock.start();
+  editor.AppendAtEnd(command);
+  interpreter.ExecuteCommand(command);
   app.exec();
-  const double elapsed =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double elapsed = clock.elapsed() / 1000.0;
   const double cpu = CpuSeconds() - cpuBefore;
 
-  const double ratePerSecond =
-      static_cast<double>(pelorin::kPipeBytes) * 1000.0 / pelorin::clsConsole::kTickMs;
-  const double designed = static_cast<double>(perStream) / ratePerSecond;
+  QString surface;
+  for (int i = 0; i < editor.LineCount(); ++i) {
+    surface += editor.LineText(i) + (i + 1 < editor.LineCount() ? "\n" : "");
+  }
+  const bool streamsWhole =
+      out == Expected(outLine, perStream) && err == Expected(errLine, perStream);
+  const bool surfaceWhole = surface == expected;
+
+  const double rate = static_cast<double>(pelorin::kPipeBytes) * 1000.0 / 200.0;
+  const double designed = static_cast<double>(perStream) / rate;
   const double deviation = (elapsed - designed) / designed * 100.0;
   const double share = cpu / elapsed * 100.0;
-  const bool whole =
-      outChars == perStream && errChars == perStream && outWrong == 0 && errWrong == 0;
-  const bool rateMet = deviation > -5.0 && deviation < 5.0;
-  const bool cpuMet = share < 10.0;
-
-  std::printf("streamed %lld bytes per stream in %d ticks: stdout %lld, stderr %lld (%s)\n",
-              perStream, ticks, outChars, errChars, whole ? "complete" : "INCOMPLETE OR WRONG");
-  std::printf("largest chunk per tick: stdout %lld, stderr %lld (limit %zu)\n",
-              static_cast<long long>(largestOut), static_cast<long long>(largestErr),
-              pelorin::kPipeBytes);
-  std::printf(
-      "elapsed %.2f s, designed %.2f s at %zu bytes per stream per %d ms: %+.1f %% "
-      "(goal: within 5 %%) %s\n",
-      elapsed, designed, pelorin::kPipeBytes, pelorin::clsConsole::kTickMs, deviation,
-      rateMet ? "met" : "MISSED");
-  std::printf("CPU time of this process %.2f s = %.1f %% of one core (goal: below 10 %%) %s\n", cpu,
-              share, cpuMet ? "met" : "MISSED");
-  return whole && rateMet && cpuMet ? 0 : 1;
+  std::printf("streaming %lld bytes through each stream into the surface (%d lines)\n", perStream,
+              editor.LineCount());
+  std::printf("%-44s %10.2f s    (designed %.2f s)\n", "elapsed", elapsed, designed);
+  Report("deviation from the designed rate", deviation, "%", "within 5%",
+         deviation > -5.0 && deviation < 5.0);
+  Report("window thread's CPU share of one core", share, "%", "under 10%", share < 10.0);
+  std::printf("%-44s %s\n", "both streams complete and in order", streamsWhole ? "yes" : "NO");
+  std::printf("%-44s %s\n", "surface text byte for byte", surfaceWhole ? "yes" : "NO");
+  return streamsWhole && surfaceWhole ? 0 : 1;
 }
