@@ -12,6 +12,8 @@ packages=(
   xvfb xauth xdotool xclip x11-utils x11-apps imagemagick fonts-dejavu-core
   # sanitizer and fuzzing runtimes
   clang libclang-rt-14-dev
+  # the Debian package: CPack's library dependencies come from dpkg-shlibdeps, found with file
+  dpkg-dev file
 )
 
 if [[ "${PELORIN_WITH_WINDOWS:-1}" == 1 ]]; then
