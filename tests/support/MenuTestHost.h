@@ -1,36 +1,20 @@
 #pragma once
 
-// A window with a menu row, a QScintilla editor and a bottom bar, recording every ItemClick,
-// and helpers that choose items the way a user does.
+// A window with a menu row, a QScintilla editor and a bottom bar, recording every ItemClick
+// as "<element> <key>" with " checked" for a ticked item, and a helper that chooses an item in a
+// context menu the way a user does.
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <functional>
 
 #include "app/CommandBar.h"
 
 namespace pelorin::testing {
-
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < timeoutMs)
-    QTest::qWait(5);
-  return done();
-}
-
-struct Click {
-  int element;
-  QString key;
-  BarItem* item;
-  bool checkMark;  // as the handler saw it
-};
 
 struct MenuTestHost {
   MenuTestHost() {
@@ -39,47 +23,33 @@ struct MenuTestHost {
     layout->addWidget(editor = new QsciScintilla(&window));
     layout->addWidget(bottom = bar.AddElement(kAlignBottom, &window));
     QObject::connect(&bar, &CommandBar::ItemClick, [this](int element, BarItem* item) {
-      clicks.push_back({element, item->Key(), item, item->CheckMark()});
+      clicks << QStringLiteral("%1 %2%3").arg(element).arg(item->Key(),
+                                                           item->CheckMark() ? " checked" : "");
     });
   }
-
   // Shows the window as the active one, the editor focused.
   bool Show() {
-    window.show();
-    window.activateWindow();
+    window.show();  // the offscreen platform activates a window it shows
     editor->setFocus();
-    return QTest::qWaitForWindowActive(&window) && WaitUntil([this] { return editor->hasFocus(); });
+    return QTest::qWaitForWindowActive(&window) &&
+           QTest::qWaitFor([this] { return editor->hasFocus(); });
   }
 
   QWidget window;
   CommandBar bar;
-  BarElement* top;
+  BarElement *top, *bottom;
   QsciScintilla* editor;
-  BarElement* bottom;
-  std::vector<Click> clicks;
+  QStringList clicks;
 };
 
-inline void ClickInMenu(QMenu* menu, QAction* action) {
-  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-}
-
-// Clicks the action in the next popup as soon as it is open (PopupBar returns only when its
-// menu closes); a popup still not there after five seconds is given up on.
+// Clicks the action in the next popup once it is open (PopupBar returns only when its menu
+// closes); a popup still not there after five seconds is given up on.
 inline void ChooseInNextPopup(QAction* action) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, action, clock = QElapsedTimer()]() mutable {
-    if (!clock.isValid())
-      clock.start();
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (menu && menu->isVisible()) {
-      ClickInMenu(menu, action);
-    } else if (clock.elapsed() < 5000) {
-      return;
-    }
-    timer->deleteLater();
-    timer->stop();
+  QTimer::singleShot(0, [action] {
+    const auto popup = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
+    if (QTest::qWaitFor([&] { return popup() && popup()->isVisible(); }))
+      QTest::mouseClick(popup(), Qt::LeftButton, {}, popup()->actionGeometry(action).center());
   });
-  timer->start(10);
 }
 
 }  // namespace pelorin::testing
