@@ -9,7 +9,7 @@ export XDG_CONFIG_HOME="$WORK/config"
 mkdir -p "$WORK/here/marker-folder"
 start_display
 cd "$WORK/here"
-start_pelorin
+start_pelorin "$WORK/here"
 
 wait_title "$WORK/here - Pelorin"
 wait_for "$WORK/here>"

@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh"
 : "${PELORIN_BINARY:?}"
 
 WORK=$(mktemp -d)
-trap 'stop_all; pkill -f "$PELORIN_BINARY" 2>/dev/null; rm -rf "$WORK"' EXIT
+trap 'stop_all; rm -rf "$WORK"' EXIT
 export XDG_CONFIG_HOME="$WORK/config"
 mkdir -p "$WORK/a b"
 start_display
@@ -36,16 +36,21 @@ key ctrl+z
 wait_for $'sleep 5\n'"$WORK/a b>" 3
 ((SECONDS - start <= 2)) || fail "Ctrl+Z did not end the wait at once"
 
-# Ctrl+N starts a second window in a process of its own.
+# Ctrl+N starts a second window in a process of its own (started by the first, so its child).
 key ctrl+n
+second=""
 for _ in $(seq 50); do
-  (($(pgrep -c -f "^$PELORIN_BINARY") >= 2)) && break
+  second=$(pgrep -P "$PELORIN_PID" -f "$PELORIN_BINARY" || true)
+  [[ -n "$second" ]] && break
   sleep 0.1
 done
-(($(pgrep -c -f "^$PELORIN_BINARY") >= 2)) || fail "Ctrl+N started no second process"
-for pid in $(pgrep -f "^$PELORIN_BINARY"); do
-  [[ $pid != "$PELORIN_PID" ]] && kill "$pid"
+[[ -n "$second" ]] || fail "Ctrl+N started no second process"
+for _ in $(seq 50); do
+  xdotool search --onlyvisible --pid "$second" >/dev/null 2>&1 && break
+  sleep 0.1
 done
+xdotool search --onlyvisible --pid "$second" >/dev/null 2>&1 || fail "the second window did not appear"
+kill $second
 
 # Closed at a new size with Ctrl+X, the window opens at that size again.
 xdotool windowsize --sync "$WID" 900 600
