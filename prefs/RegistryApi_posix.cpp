@@ -92,6 +92,27 @@ SysError FromErrno(int e) {
   }
 }
 
+// The errno behind a failed open or I/O. SQLite reads errno only after cleaning up, by when it
+// is often gone (a write refused for a full disk came back as no reason at all, and so as a
+// damaged store); the files keep the last one they met, the log first, where writes go.
+int LastSystemErrno(sqlite3* db) {
+  if (db == nullptr) {
+    return 0;
+  }
+  if (const int e = sqlite3_system_errno(db)) {
+    return e;
+  }
+  int e = 0;
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) == SQLITE_OK &&
+      log != nullptr && log->pMethods != nullptr &&
+      log->pMethods->xFileControl(log, SQLITE_FCNTL_LAST_ERRNO, &e) == SQLITE_OK && e != 0) {
+    return e;
+  }
+  e = 0;
+  return sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &e) == SQLITE_OK ? e : 0;
+}
+
 SysError FromSqlite(sqlite3* db, int rc) {
   switch (rc & 0xFF) {
     case SQLITE_OK:
@@ -110,8 +131,12 @@ SysError FromSqlite(sqlite3* db, int rc) {
     case SQLITE_NOMEM:
       return ENOMEM;
     case SQLITE_CANTOPEN:
-    case SQLITE_IOERR:
-      return FromErrno(db != nullptr ? sqlite3_system_errno(db) : 0);
+      return FromErrno(LastSystemErrno(db));
+    case SQLITE_IOERR: {
+      // An I/O error whose errno is lost is still an I/O error, not a damaged file.
+      const int e = LastSystemErrno(db);
+      return e != 0 ? FromErrno(e) : static_cast<SysError>(EIO);
+    }
     default:  // CORRUPT, NOTADB, and schema errors from a file that is not ours
       return kDamaged;
   }
