@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "editor/ConsoleSurface.h"
 #include "editor/FindDialog.h"
@@ -37,6 +38,45 @@ class WritableScope {
   ConsoleSurface* surface_;
   bool wasReadOnly_;
 };
+
+// Scintilla lays out a whole line whenever it draws or measures any part of it, at a cost that
+// grows with the line (about a third of a second per MB here): output of megabytes without a
+// line break would freeze the window at every repaint. Longer lines go on on the next line.
+constexpr std::size_t kLongestLine = 16384;  // bytes
+
+// The text with a line break put in wherever a line would grow past kLongestLine, never inside a
+// character; lineBytes is what the last line already holds. Empty when nothing needs breaking.
+std::string BreakLongLines(std::string_view text, std::size_t lineBytes) {
+  std::string out;
+  std::size_t copied = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", i), text.size());
+    while (lineBytes + (end - i) > kLongestLine) {
+      std::size_t cut = i + (kLongestLine - std::min(lineBytes, kLongestLine));
+      // Back to the start of the character the cut would split: three bytes at most, so that
+      // bytes which form no character cannot hold the cut where it is.
+      for (int k = 0; k < 3 && cut > i && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80;
+           ++k) {
+        --cut;
+      }
+      out.append(text, copied, cut - copied);
+      out += '\n';
+      copied = cut;
+      i = cut;
+      lineBytes = 0;
+    }
+    lineBytes += end - i;
+    i = end;
+    if (i < text.size()) {
+      lineBytes = 0;
+      ++i;
+    }
+  }
+  if (!out.empty()) {
+    out.append(text, copied, std::string_view::npos);
+  }
+  return out;
+}
 
 bool FamilyUsable(const QString& family) {
   // A missing face is fine when the font system substitutes a fixed-pitch one for it
@@ -117,6 +157,12 @@ void ConsoleEditor::AppendAtEnd(const QString& text) {
 void ConsoleEditor::AppendAtEnd(std::string_view utf8) {
   if (utf8.empty()) {
     return;
+  }
+  const long lastLineStart = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, LineCount() - 1);
+  const std::string broken = BreakLongLines(
+      utf8, static_cast<std::size_t>(Send(QsciScintillaBase::SCI_GETLENGTH) - lastLineStart));
+  if (!broken.empty()) {
+    utf8 = broken;
   }
   {
     WritableScope writable(surface_);

@@ -53,7 +53,9 @@ class ConsoleEditor : public QWidget {
   QString LineText(int line) const;  // without its line break; empty for a line that is not there
 
   // Adds text after the last character, whatever the caret and ReadOnly; the caret and the view
-  // stay where they are. The cost does not grow with the length of the history.
+  // stay where they are. The cost does not grow with the length of the history. A line that
+  // would grow past 16384 bytes goes on on the next line (the surface's drawing cost grows with
+  // the length of a line).
   void AppendAtEnd(const QString& text);
   void AppendAtEnd(std::string_view utf8);
   void AppendAtEnd(const char* utf8) { AppendAtEnd(std::string_view(utf8)); }
