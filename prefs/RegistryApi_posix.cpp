@@ -7,10 +7,10 @@
 // never wait for a writer, and a writer that finds another one busy waits up to five seconds
 // for it rather than failing.
 //
-// Failures speak the registry's codes where it has one (2 missing key or value, 5 access
-// denied); otherwise the errno the condition is best known by. A file that is not a store, or
-// a damaged one, gives EUCLEAN ("Structure needs cleaning"); a store still locked after the
-// wait gives EBUSY.
+// Failures speak the registry's codes where it has one (2 missing key or value, which is
+// ENOENT too; access denied is EACCES); otherwise the errno the condition is best known by. A
+// file that is not a store, or a damaged one, gives EUCLEAN ("Structure needs cleaning"); a
+// store still locked after the wait gives EBUSY.
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -27,6 +27,8 @@
 #include "prefs/RegistryApi.h"
 
 namespace pelorin::regapi {
+
+const SysError kAccessDenied = EACCES;
 
 struct Key {
   sqlite3* db = nullptr;

@@ -2,6 +2,7 @@
 // fails with a reason, nothing crashes, and every value written before it is still there.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -165,6 +166,53 @@ TEST_F(StoreLimits, FullDiskRefusesTheWriteWithAReasonAndKeepsEveryEarlierValue)
       << "the refused write left a value";
   EXPECT_TRUE(WriteValue("After", 1)) << "with room again: " << Registry::LastRegistryError();
   EXPECT_EQ(CheckValue("After", 1), "");
+}
+
+// A store whose folder has become read-only for its user. While the log files are there the
+// store needs no new file and goes on working; without them it cannot open its log and says
+// why. Either way every value stays.
+TEST_F(StoreLimits, ExistingStoreInAFolderTurnedReadOnly) {
+  for (const bool withLog : {true, false}) {
+    SCOPED_TRACE(withLog ? "log files present" : "log files gone");
+    fs::remove_all(Folder());
+    WriteEarlier();
+    if (!withLog) {
+      // Fold the log into the file first, so that removing it loses nothing.
+      sqlite3* db = nullptr;
+      ASSERT_EQ(sqlite3_open((Folder() + "/registry.db").c_str(), &db), SQLITE_OK);
+      ASSERT_EQ(sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr),
+                SQLITE_OK);
+      sqlite3_close(db);
+      fs::remove(Folder() + "/registry.db-wal");
+      fs::remove(Folder() + "/registry.db-shm");
+    }
+    if (::geteuid() == 0) {  // the child drops root: the tree becomes that user's
+      ASSERT_EQ(::chown(dir_.path().c_str(), 65534, 65534), 0);
+      for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
+        ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+      }
+    }
+    ASSERT_EQ(::chmod(Folder().c_str(), 0500), 0);
+    const std::string denied = ApiErrorText(EACCES);  // "Permission denied"
+    EXPECT_EQ(InChild(
+                  [withLog, denied] {
+                    const std::string read = CheckValue("Earlier3", 3);
+                    const bool wrote = WriteValue("New", 7);
+                    const std::string reason = Registry::LastRegistryError();
+                    if (withLog) {
+                      return read + (wrote ? CheckValue("New", 7) : "write: " + reason);
+                    }
+                    if (read != "Earlier3: " + denied) {
+                      return "read: " + read;
+                    }
+                    return wrote || reason != denied ? "write: " + reason : std::string();
+                  },
+                  true),
+              "");
+    ASSERT_EQ(::chmod(Folder().c_str(), 0700), 0);
+    ExpectEarlierIntact();
+    EXPECT_EQ(CheckValue("New", 7).empty(), withLog);
+  }
 }
 
 }  // namespace
