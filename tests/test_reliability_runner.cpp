@@ -209,7 +209,7 @@ TEST_F(Wear, AThousandRunsLeaveNoChildNoDescriptorNoThreadAndFlatMemory) {
 
 TEST_F(Wear, OutputWrittenAfterAStopReachesNobodyAndTheWriterDiesOfSigpipe) {
   // The subshell writes after the stop; the shell reports how it ended (141 = 128 + SIGPIPE).
-  Start("echo before; sleep 0.3; (echo after; echo again); echo $? > '" + mark_ + "'");
+  Start("echo before; sleep 0.5; (echo after; echo again); echo $? > '" + mark_ + "'");
   const long long first = pid_;
   EXPECT_EQ(FirstOutput(), "before\n");
   StopNow();
@@ -225,7 +225,7 @@ TEST_F(Wear, OutputWrittenAfterAStopReachesNobodyAndTheWriterDiesOfSigpipe) {
 TEST_F(Wear, ChildIgnoringSigpipeGetsBrokenPipeAndIsStillReaped) {
   const std::string err = dir_.path() + "/err";
   Start(
-      "trap '' PIPE; echo before; sleep 0.3; i=0; while [ $i -lt 200 ]; do echo after$i;"
+      "trap '' PIPE; echo before; sleep 0.5; i=0; while [ $i -lt 200 ]; do echo after$i;"
       " i=$((i+1)); done 2>/dev/null; yes 2>'" +
       err + "'; echo $? > '" + mark_ + "'");
   const long long pid = pid_;
