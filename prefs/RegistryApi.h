@@ -5,7 +5,7 @@
 // same semantics in a SQLite file ($XDG_CONFIG_HOME/pelorin/registry.db).
 // Text values are UTF-8 followed by one zero byte, and sizes count those bytes.
 // Key paths use "\" between components; keys and value names compare without regard to case.
-// Every call returns a system error code: 0 success, 2 missing key or value, kAccessDenied,
+// Every call returns a system error code: 0 success, 2 missing key or value, 5 access denied,
 // 234 (more data) when a value does not fit the caller's buffer, and so on.
 // Nothing here uses Qt.
 
@@ -24,9 +24,9 @@ inline constexpr std::uint32_t kSetValue = 0x2;    // KEY_SET_VALUE
 inline constexpr std::uint32_t kCreateAccess = 0x3F;
 
 inline constexpr SysError kFileNotFound = 2;
-// The platform's own code, so that ApiErrorText names it: 5 on Windows, EACCES elsewhere (where
-// 5 is EIO, "Input/output error").
-extern const SysError kAccessDenied;
+// The registry's own code on every platform, so that callers see the same codes everywhere. On
+// POSIX its text is errno 5's ("Input/output error"); only the code is a contract.
+inline constexpr SysError kAccessDenied = 5;
 inline constexpr SysError kMoreData = 234;
 
 // An open key; valid from a successful OpenKey/CreateKey until CloseKey. A failed open leaves

@@ -8,7 +8,7 @@
 // for it rather than failing.
 //
 // Failures speak the registry's codes where it has one (2 missing key or value, which is
-// ENOENT too; access denied is EACCES); otherwise the errno the condition is best known by. A
+// ENOENT too; 5 access denied); otherwise the errno the condition is best known by. A
 // file that is not a store, or a damaged one, gives EUCLEAN ("Structure needs cleaning"); a
 // store still locked after the wait gives EBUSY.
 
@@ -27,8 +27,6 @@
 #include "prefs/RegistryApi.h"
 
 namespace pelorin::regapi {
-
-const SysError kAccessDenied = EACCES;
 
 struct Key {
   sqlite3* db = nullptr;

@@ -10,8 +10,6 @@
 
 namespace pelorin::regapi {
 
-const SysError kAccessDenied = ERROR_ACCESS_DENIED;
-
 // The registry keeps text in UTF-16; this API speaks UTF-8 followed by one NUL, and every size
 // it reports for text is a size in those UTF-8 bytes.
 struct Key {

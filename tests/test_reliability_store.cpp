@@ -193,7 +193,7 @@ TEST_F(StoreLimits, ExistingStoreInAFolderTurnedReadOnly) {
       }
     }
     ASSERT_EQ(::chmod(Folder().c_str(), 0500), 0);
-    const std::string denied = ApiErrorText(EACCES);  // "Permission denied"
+    const std::string denied = ApiErrorText(regapi::kAccessDenied);
     EXPECT_EQ(InChild(
                   [withLog, denied] {
                     const std::string read = CheckValue("Earlier3", 3);
