@@ -16,7 +16,7 @@ ctest --test-dir build --output-on-failure -j"$jobs" || status=1
 echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/build.sh build-asan -DPELORIN_WERROR=ON -DPELORIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 echo "== tests under the sanitizers"
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" || status=1
 
 echo "== Fuzzing"
