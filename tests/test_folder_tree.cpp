@@ -93,7 +93,8 @@ TEST_F(FolderTreeTest, HugeFolderKeepsTheWindowResponsiveAndTheTargetInView) {
   tree.SetSelectedPath(Native(target));
   ASSERT_TRUE(Listed(big, 5000, 60000));
   QTest::qWait(500);  // the model's sort and the view's layout after the last rows
-  EXPECT_LT(longestGap, 250 * PELORIN_TIMING_SLACK) << "event loop stalled while listing the folder";
+  EXPECT_LT(longestGap, 250 * PELORIN_TIMING_SLACK)
+      << "event loop stalled while listing the folder";
   EXPECT_TRUE(tree.viewport()->rect().contains(tree.visualRect(IndexOf(target))));
 }
 
