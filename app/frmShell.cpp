@@ -46,7 +46,6 @@ void frmShell::CreateControls() {
   DirLS_ = new FolderTree(picMainContainer_);
   Editor_ = new ConsoleEditor(picMainContainer_);
   TextGoto_ = new QLineEdit(bottomBar_);
-  TextGoto_->installEventFilter(this);
 }
 
 void frmShell::Form_Load(const QStringList& arguments) {
@@ -96,7 +95,8 @@ void frmShell::Form_Load(const QStringList& arguments) {
       BottomPanel::Actions{[this] { LayoutWindow(); }, [this](int line) { AddDevider(line); },
                            [this](int line) { RemoveDevider(line); }});
 
-  // The window sees every key release before its controls do (F2 recall).
+  // The window sees every key release before its controls do: F2 recall, and Enter or Esc in
+  // TextGoto. One application-wide filter, so no release is handled twice.
   qApp->installEventFilter(this);
   connect(DirLS_, &FolderTree::FolderChange, this, [this](const QString& path) {
     interpreter_->DirLS_FolderChange(path, [this] { Editor_->setFocus(); });
