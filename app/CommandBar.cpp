@@ -11,6 +11,8 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "prefs/Twips.h"
+
 namespace pelorin {
 
 QKeySequence KeySequenceFromVirtualKey(int virtualKey, int modifiers) {
@@ -229,7 +231,7 @@ int BarElement::Height() const {
 }
 
 int BarElement::HeightTwips() const {
-  return qRound(Height() * 1440.0 / logicalDpiY());
+  return PixelsToTwips(Height(), logicalDpiY());
 }
 
 void BarElement::Rebuild() {

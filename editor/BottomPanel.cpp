@@ -9,6 +9,7 @@
 #include "app/CommandBar.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/NumericPrefix.h"
+#include "prefs/Twips.h"
 
 namespace pelorin {
 
@@ -19,10 +20,6 @@ constexpr int kLeftTwips[] = {1000, 1400, 1700};
 constexpr int kTopTwips = 30;
 constexpr int kWidthTwips = 1215;
 constexpr int kHeightTwips = 280;
-
-int ToPixels(int twips, int dpi) {
-  return qRound(twips * dpi / 1440.0);
-}
 
 }  // namespace
 
@@ -41,7 +38,7 @@ BottomPanel::BottomPanel(CommandBar& commandBar, const BottomPanels& panels, QLi
   TextGoto_.setFont(font);
   const int dpiX = TextGoto_.logicalDpiX();
   const int dpiY = TextGoto_.logicalDpiY();
-  TextGoto_.resize(ToPixels(kWidthTwips, dpiX), ToPixels(kHeightTwips, dpiY));
+  TextGoto_.resize(TwipsToPixels(kWidthTwips, dpiX), TwipsToPixels(kHeightTwips, dpiY));
 }
 
 void BottomPanel::ShowBottomPanel(int mode) {
@@ -57,14 +54,14 @@ void BottomPanel::ShowBottomPanel(int mode) {
     bar->Append(items[mode - 1]);
     TextGoto_.move(LeftEdge(mode), TextGoto_.y());
   }
-  TextGoto_.move(TextGoto_.x(), ToPixels(kTopTwips, TextGoto_.logicalDpiY()));
+  TextGoto_.move(TextGoto_.x(), TwipsToPixels(kTopTwips, TextGoto_.logicalDpiY()));
   TextGoto_.raise();
   TextGoto_.setFocus();
   TextGoto_.clear();
 }
 
 int BottomPanel::LeftEdge(int mode) const {
-  int left = ToPixels(kLeftTwips[mode - 1], TextGoto_.logicalDpiX());
+  int left = TwipsToPixels(kLeftTwips[mode - 1], TextGoto_.logicalDpiX());
   // The edges suit the captions in their intended face; where the system draws them wider, the
   // box still stands just behind its caption rather than over it.
   QWidget* row = commandBar_.Element(1);

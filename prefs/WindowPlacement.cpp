@@ -69,20 +69,7 @@ class OuterSizeKeeper : public QObject {
   QSize outer_;
 };
 
-int ClampToInt(double value) {
-  constexpr double kMax = std::numeric_limits<int>::max() / 2;
-  return static_cast<int>(std::clamp(value, -kMax, kMax));
-}
-
 }  // namespace
-
-std::int32_t PixelsToTwips(int pixels, double dpi) {
-  return static_cast<std::int32_t>(std::nearbyint(pixels * 1440.0 / dpi));
-}
-
-int TwipsToPixels(std::int32_t twips, double dpi) {
-  return ClampToInt(std::nearbyint(twips * dpi / 1440.0));
-}
 
 QRect BringOntoScreen(const QRect& frame, const QList<QRect>& screens) {
   if (screens.isEmpty()) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "prefs/Twips.h"
+
 class QWidget;
 
 namespace pelorin {
@@ -18,10 +20,6 @@ struct StoredPlacement {
   std::optional<std::int32_t> width;
   std::optional<std::int32_t> height;
 };
-
-// Whole twips from pixels (halves to even) and back, at the given logical dots per inch.
-std::int32_t PixelsToTwips(int pixels, double dpi);
-int TwipsToPixels(std::int32_t twips, double dpi);
 
 // A frame that shows too little on every screen (less than a 32-pixel square, or the frame's
 // whole self if smaller) is moved, and shrunk if needed, to lie inside the nearest screen.
