@@ -13,7 +13,6 @@
 #include "editor/BottomPanel.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"
-#include "prefs/EditorFont.h"
 #include "prefs/WindowPlacement.h"
 #include "splitter/cSplitter.h"
 
@@ -87,8 +86,8 @@ void frmShell::Form_Load(const QStringList& arguments) {
   Splitter_->SetPosition(200);
   Splitter_->ForwardEventsFrom(picMainContainer_);
 
-  const QFont font = ResolveEditorFont(prefs_.PrefFontName, prefs_.PrefFontSize);
-  Editor_->SetEditorFont(font.family(), font.pointSizeF());
+  // The surface falls back on its own for a face the system lacks or a size it cannot use.
+  Editor_->SetEditorFont(prefs_.PrefFontName, prefs_.PrefFontSize);
 
   bottomPanel_ = std::make_unique<BottomPanel>(
       *CommandBar_, panels_, *TextGoto_, *Editor_,

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFontDatabase>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -220,6 +221,16 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
   EXPECT_EQ(dialogs_, 2);
   EXPECT_EQ(editor_->SearchText(), "bar");
   EXPECT_EQ(Send(Sci::SCI_GETSELECTIONSTART), 12);
+}
+
+// A family the system lacks (and has no fixed-pitch stand-in for) gives the fixed-width font;
+// a size that is not positive keeps the current one.
+TEST_F(ConsoleEditorTest, MissingFontFamilyFallsBackToTheFixedFont) {
+  const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  editor_->SetEditorFont(fixed, 11.5);
+  editor_->SetEditorFont(QStringLiteral("No Such Family"), 0);
+  EXPECT_EQ(editor_->EditorFontName(), fixed);
+  EXPECT_EQ(editor_->EditorFontSize(), 11.5);
 }
 
 }  // namespace

@@ -1,14 +1,12 @@
 // The preference store: what start-up reads from it, what the saves write, the window placement.
 #include <gtest/gtest.h>
 
-#include <QFontDatabase>
 #include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
 #include <fstream>
 
 #include "console/Directory.h"
-#include "prefs/EditorFont.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Registry.h"
 #include "prefs/WindowPlacement.h"
@@ -119,14 +117,6 @@ TEST_F(PreferencesTest, FirstCloseKeepsThePlacementWhichIsSavedOnlyInTheNormalSt
     EXPECT_EQ(window_.windowState(), opens);
   }
   EXPECT_EQ(window_.frameGeometry(), kElsewhere);
-}
-
-// A family the system lacks gives the fixed-width font, not Qt's slow search for a substitute.
-TEST(EditorFont, MissingFamilyGivesTheFixedFontAndSizesAreBounded) {
-  const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-  const QFont missing = ResolveEditorFont(QStringLiteral("No Such Family"), 0);
-  EXPECT_EQ(missing.family() + QString::number(missing.pointSize()), fixed + "12");
-  EXPECT_EQ(ResolveEditorFont(fixed, 32767).pointSize(), 1638);
 }
 
 }  // namespace
