@@ -100,7 +100,6 @@ void frmShell::Form_Load(const QStringList& arguments) {
   connect(DirLS_, &FolderTree::FolderChange, this, [this](const QString& path) {
     interpreter_->DirLS_FolderChange(path, [this] { Editor_->setFocus(); });
   });
-  LayoutWindow();
   DirLS_->SetSelectedPath(StartupDirectory(arguments, prefs_.PrefStartDir));
 }
 
