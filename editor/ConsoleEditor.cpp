@@ -187,6 +187,14 @@ void ConsoleEditor::MoveCaret(int line, int column) {
     }
   }
   Send(QsciScintillaBase::SCI_GOTOPOS, pos);
+  // Scrolling only as far as the caret needs leaves a view scrolled right by a long typed line
+  // showing prompts cut at the left; where the caret fits without it, the view goes back home.
+  if (const long xOffset = Send(QsciScintillaBase::SCI_GETXOFFSET); xOffset > 0) {
+    const long x = Send(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0, pos) + xOffset;
+    if (x < surface_->viewport()->width() * 3 / 4) {
+      Send(QsciScintillaBase::SCI_SETXOFFSET, 0);
+    }
+  }
 }
 
 void ConsoleEditor::RunEditorCommand(int number, const QVariant& argument) {

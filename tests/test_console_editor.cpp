@@ -82,6 +82,12 @@ TEST_F(ConsoleEditorTest, MoveCaretCountsCharactersAndNothingCostsPerCharacter) 
     editor_->MoveCaret(line, column);
     EXPECT_EQ(Send(Sci::SCI_GETCHARAT, Send(Sci::SCI_GETCURRENTPOS)), "xyz"[line]);
   }
+  // Back near a line's start after a long line scrolled the view right, the view goes home.
+  editor_->AppendAtEnd("\n" + QString(400, 'w'));
+  editor_->MoveCaret(3, 400);
+  ASSERT_GT(Send(Sci::SCI_GETXOFFSET), 0);
+  editor_->MoveCaret(3, 2);
+  EXPECT_EQ(Send(Sci::SCI_GETXOFFSET), 0);
   // QScintilla's own text interface recounts the document on every caret move.
   EXPECT_EQ(QAccessible::queryAccessibleInterface(sci_)->textInterface(), nullptr);
   EXPECT_EQ(Send(Sci::SCI_GETMODEVENTMASK), 0);
