@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "prefs/Twips.h"
+#include "platform/Twips.h"
 
 namespace pelorin {
 

@@ -29,7 +29,4 @@ struct ParsedLine {
 // case-sensitive: "CD .." and "cd\x" go to the interpreter.
 ParsedLine ParseCommandLine(std::string_view normalized);
 
-// The line end the program itself writes: CR LF on Windows, LF elsewhere.
-const char* LineEnd();
-
 }  // namespace pelorin

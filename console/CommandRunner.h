@@ -12,7 +12,7 @@
 
 #include "console/OutputDecoder.h"
 #include "console/ProcessPlatform.h"
-#include "console/SysError.h"
+#include "platform/SysError.h"
 
 namespace pelorin {
 

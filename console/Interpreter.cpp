@@ -1,11 +1,12 @@
 #include "console/Interpreter.h"
 
 #include "console/CommandLine.h"
-#include "console/Directory.h"
 #include "console/ProcessPlatform.h"
 #include "console/clsConsole.h"
 #include "editor/ConsoleEditor.h"
-#include "prefs/WinAPIError.h"
+#include "platform/Directory.h"
+#include "platform/LineEnd.h"
+#include "platform/WinAPIError.h"
 
 namespace pelorin {
 

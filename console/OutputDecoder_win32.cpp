@@ -4,7 +4,7 @@
 
 #include "console/CodePage_win32.h"
 #include "console/OutputDecoder.h"
-#include "console/Utf16_win32.h"
+#include "platform/Utf16_win32.h"
 
 namespace pelorin {
 

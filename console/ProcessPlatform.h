@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "console/SysError.h"
+#include "platform/SysError.h"
 
 namespace pelorin {
 

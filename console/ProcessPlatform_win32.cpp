@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "console/ProcessPlatform.h"
-#include "console/Utf16_win32.h"
+#include "platform/Utf16_win32.h"
 
 namespace pelorin {
 

@@ -14,7 +14,7 @@
 
 #include "console/CommandRunner.h"
 #include "console/ProcessPlatform.h"
-#include "console/SysError.h"
+#include "platform/SysError.h"
 
 class QTimer;
 

@@ -9,7 +9,7 @@
 #include "app/CommandBar.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/NumericPrefix.h"
-#include "prefs/Twips.h"
+#include "platform/Twips.h"
 
 namespace pelorin {
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <optional>
 
-#include "console/Directory.h"
+#include "platform/Directory.h"
 #include "prefs/Registry.h"
 #include "prefs/WindowPlacement.h"
 

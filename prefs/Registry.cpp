@@ -3,7 +3,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "prefs/WinAPIError.h"
+#include "platform/WinAPIError.h"
 
 namespace pelorin::Registry {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/SysError.h"
+#include "platform/SysError.h"
 
 namespace pelorin::regapi {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "console/Utf16_win32.h"
+#include "platform/Utf16_win32.h"
 #include "prefs/RegistryApi.h"
 
 namespace pelorin::regapi {

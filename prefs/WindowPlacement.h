@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "prefs/Twips.h"
+#include "platform/Twips.h"
 
 class QWidget;
 

@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "console/Directory.h"
 #include "console/Interpreter.h"
 #include "console/clsConsole.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"
+#include "platform/Directory.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "console/Directory.h"
+#include "platform/Directory.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {

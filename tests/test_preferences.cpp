@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <fstream>
 
-#include "console/Directory.h"
+#include "platform/Directory.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Registry.h"
 #include "prefs/WindowPlacement.h"

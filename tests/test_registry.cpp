@@ -7,8 +7,8 @@
 #include <optional>
 #include <tuple>
 
+#include "platform/WinAPIError.h"
 #include "prefs/Registry.h"
-#include "prefs/WinAPIError.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {

@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/WinAPIError.h"
 #include "prefs/Registry.h"
-#include "prefs/WinAPIError.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <functional>
 
+#include "platform/WinAPIError.h"
 #include "prefs/Registry.h"
-#include "prefs/WinAPIError.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {

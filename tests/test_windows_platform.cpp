@@ -10,9 +10,9 @@
 
 #include "console/CodePage_win32.h"
 #include "console/CommandRunner.h"
-#include "console/Directory.h"
+#include "platform/Directory.h"
+#include "platform/WinAPIError.h"
 #include "prefs/Registry.h"
-#include "prefs/WinAPIError.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {

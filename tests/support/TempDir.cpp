@@ -5,7 +5,7 @@
 #include <random>
 #include <system_error>
 
-#include "console/Directory.h"
+#include "platform/Directory.h"
 
 namespace pelorin::test {
 

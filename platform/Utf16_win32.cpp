@@ -1,4 +1,4 @@
-#include "console/Utf16_win32.h"
+#include "platform/Utf16_win32.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "console/Directory.h"
+#include "platform/Directory.h"
 
 namespace pelorin::platform {
 

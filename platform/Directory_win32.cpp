@@ -3,8 +3,8 @@
 #include <cctype>
 #include <string>
 
-#include "console/Directory.h"
-#include "console/Utf16_win32.h"
+#include "platform/Directory.h"
+#include "platform/Utf16_win32.h"
 
 namespace pelorin::platform {
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "console/Utf16_win32.h"
-#include "prefs/WinAPIError.h"
+#include "platform/Utf16_win32.h"
+#include "platform/WinAPIError.h"
 
 namespace pelorin {
 

@@ -1,4 +1,4 @@
-#include "console/Directory.h"
+#include "platform/Directory.h"
 
 #include <cctype>
 #include <exception>

@@ -1,7 +1,7 @@
-#include "console/CommandLine.h"
+#include "platform/LineEnd.h"
 
 namespace pelorin {
 const char* LineEnd() {
-  return "\r\n";
+  return "\n";
 }
 }  // namespace pelorin

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "prefs/WinAPIError.h"
+#include "platform/WinAPIError.h"
 
 namespace pelorin {
 
