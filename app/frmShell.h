@@ -8,7 +8,7 @@
 
 #include "app/CommandDispatch.h"
 #include "app/Menus.h"
-#include "console/Interpreter.h"
+#include "console/ConsoleSession.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 

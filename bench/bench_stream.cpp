@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/Interpreter.h"
+#include "console/ConsoleSession.h"
 #include "console/ProcessPlatform.h"
 #include "console/clsConsole.h"
 #include "editor/ConsoleEditor.h"

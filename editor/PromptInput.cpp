@@ -2,7 +2,7 @@
 
 #include <Qt>
 
-#include "console/Interpreter.h"
+#include "console/ConsoleSession.h"
 #include "editor/ConsoleEditor.h"
 
 namespace pelorin {

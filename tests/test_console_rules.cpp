@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "console/Interpreter.h"
+#include "console/ConsoleSession.h"
 #include "console/clsConsole.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"

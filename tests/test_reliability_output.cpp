@@ -12,7 +12,7 @@
 #include <numeric>
 #include <string>
 
-#include "console/Interpreter.h"
+#include "console/ConsoleSession.h"
 #include "console/ProcessPlatform.h"
 #include "console/clsConsole.h"
 #include "editor/ConsoleEditor.h"

@@ -1,4 +1,4 @@
-#include "console/Interpreter.h"
+#include "console/ConsoleSession.h"
 
 #include "console/CommandLine.h"
 #include "console/ProcessPlatform.h"
