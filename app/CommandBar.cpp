@@ -10,82 +10,47 @@
 #include <QMenuBar>
 #include <QToolButton>
 #include <algorithm>
-
-#include "platform/Twips.h"
+#include <iterator>
+#include <utility>
 
 namespace pelorin {
+
+namespace {
+
+// Virtual-key codes of the keys with no character of their own (VK_BACK to VK_DELETE).
+constexpr std::pair<int, Qt::Key> kNamedKeys[] = {
+    {8, Qt::Key_Backspace}, {9, Qt::Key_Tab},     {13, Qt::Key_Return},   {27, Qt::Key_Escape},
+    {32, Qt::Key_Space},    {33, Qt::Key_PageUp}, {34, Qt::Key_PageDown}, {35, Qt::Key_End},
+    {36, Qt::Key_Home},     {37, Qt::Key_Left},   {38, Qt::Key_Up},       {39, Qt::Key_Right},
+    {40, Qt::Key_Down},     {45, Qt::Key_Insert}, {46, Qt::Key_Delete},
+};
+constexpr int kVkF24 = kVkF1 + 23;
+
+}  // namespace
 
 QKeySequence KeySequenceFromVirtualKey(int virtualKey, int modifiers) {
   int key = 0;
   if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
     key = virtualKey;  // Qt uses the same codes for letters and digits
-  } else if (virtualKey >= 112 && virtualKey <= 135) {
-    key = Qt::Key_F1 + (virtualKey - 112);
+  } else if (virtualKey >= kVkF1 && virtualKey <= kVkF24) {
+    key = Qt::Key_F1 + (virtualKey - kVkF1);
   } else {
-    switch (virtualKey) {
-      case 8:
-        key = Qt::Key_Backspace;
-        break;
-      case 9:
-        key = Qt::Key_Tab;
-        break;
-      case 13:
-        key = Qt::Key_Return;
-        break;
-      case 27:
-        key = Qt::Key_Escape;
-        break;
-      case 32:
-        key = Qt::Key_Space;
-        break;
-      case 33:
-        key = Qt::Key_PageUp;
-        break;
-      case 34:
-        key = Qt::Key_PageDown;
-        break;
-      case 35:
-        key = Qt::Key_End;
-        break;
-      case 36:
-        key = Qt::Key_Home;
-        break;
-      case 37:
-        key = Qt::Key_Left;
-        break;
-      case 38:
-        key = Qt::Key_Up;
-        break;
-      case 39:
-        key = Qt::Key_Right;
-        break;
-      case 40:
-        key = Qt::Key_Down;
-        break;
-      case 45:
-        key = Qt::Key_Insert;
-        break;
-      case 46:
-        key = Qt::Key_Delete;
-        break;
-      default:
-        return {};
+    const auto* named =
+        std::find_if(std::begin(kNamedKeys), std::end(kNamedKeys),
+                     [virtualKey](const auto& pair) { return pair.first == virtualKey; });
+    if (named == std::end(kNamedKeys)) {
+      return {};
     }
+    key = named->second;
   }
-  Qt::KeyboardModifiers mods;
-  if (modifiers & kShiftMask)
-    mods |= Qt::ShiftModifier;
-  if (modifiers & kCtrlMask)
-    mods |= Qt::ControlModifier;
-  if (modifiers & kAltMask)
-    mods |= Qt::AltModifier;
-  return QKeySequence(QKeyCombination(mods, static_cast<Qt::Key>(key)));
+  return QKeySequence(
+      QKeyCombination(ModifiersFromShiftCode(modifiers), static_cast<Qt::Key>(key)));
 }
 
 // ---- BarItem
 
 BarItem::BarItem(CommandBar& owner, const QString& key, int iconIndex, const QString& caption,
-                 int style, const QString& toolTip, int shortcutKey, int shortcutModifiers)
+                 ItemStyle style, const QString& toolTip, int shortcutKey, int shortcutModifiers)
     : owner_(owner),
       key_(key),
       caption_(caption),
@@ -95,8 +60,8 @@ BarItem::BarItem(CommandBar& owner, const QString& key, int iconIndex, const QSt
       shortcutKey_(shortcutKey),
       shortcutModifiers_(shortcutModifiers),
       action_(new QAction(caption, &owner)) {
-  action_->setSeparator(style == kStyleSeparator);
-  action_->setCheckable(style == kStyleCheck);
+  action_->setSeparator(style == ItemStyle::Separator);
+  action_->setCheckable(style == ItemStyle::Check);
   action_->setToolTip(toolTip);
   action_->setShortcut(KeySequenceFromVirtualKey(shortcutKey, shortcutModifiers));
   action_->setShortcutContext(Qt::WindowShortcut);
@@ -164,14 +129,14 @@ void Bar::RefreshMenu() {
 
 // ---- BarElement
 
-BarElement::BarElement(CommandBar& owner, int index, int alignment, QWidget* parent)
+BarElement::BarElement(CommandBar& owner, int index, ElementAlignment alignment, QWidget* parent)
     : QWidget(parent),
       owner_(&owner),
       index_(index),
       alignment_(alignment),
       layout_(new QHBoxLayout(this)) {
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-  if (alignment_ == kAlignTop) {
+  if (alignment_ == ElementAlignment::Top) {
     layout_->setContentsMargins(0, 0, 0, 0);
     menuRow_ = new QMenuBar(this);
     menuRow_->setNativeMenuBar(false);  // the row belongs inside the window, as the host lays it
@@ -230,10 +195,6 @@ int BarElement::Height() const {
   return sizeHint().height();
 }
 
-int BarElement::HeightTwips() const {
-  return PixelsToTwips(Height(), logicalDpiY());
-}
-
 void BarElement::Rebuild() {
   if (!owner_)
     return;
@@ -264,12 +225,12 @@ void BarElement::RebuildButtonRow() {
   int at = 0;
   for (BarItem* item : shownBar_->Items()) {
     QWidget* widget = nullptr;
-    if (item->Style() == kStyleSeparator) {
+    if (item->Style() == ItemStyle::Separator) {
       auto* line = new QFrame(this);
       line->setFrameShape(QFrame::VLine);
       line->setFrameShadow(QFrame::Sunken);
       widget = line;
-    } else if (item->Style() == kStylePanel) {
+    } else if (item->Style() == ItemStyle::Panel) {
       auto* label = new QLabel(this);
       label->setTextFormat(Qt::PlainText);  // the leading blanks of a caption are kept
       label->setText(item->Caption());
@@ -327,7 +288,7 @@ CommandBar::~CommandBar() {
   bars_.clear();
 }
 
-BarElement* CommandBar::AddElement(int alignment, QWidget* parent) {
+BarElement* CommandBar::AddElement(ElementAlignment alignment, QWidget* parent) {
   auto* element = new BarElement(*this, ElementCount(), alignment, parent);
   elements_.emplace_back(element);
   // Shortcuts are live wherever an element's window is active.
@@ -358,8 +319,9 @@ Bar* CommandBar::FindBar(const QString& key) const {
   return nullptr;
 }
 
-BarItem* CommandBar::AddItem(const QString& key, int iconIndex, const QString& caption, int style,
-                             const QString& toolTip, int shortcutKey, int shortcutModifiers) {
+BarItem* CommandBar::AddItem(const QString& key, int iconIndex, const QString& caption,
+                             ItemStyle style, const QString& toolTip, int shortcutKey,
+                             int shortcutModifiers) {
   if (FindItem(key))
     return nullptr;
   items_.push_back(std::unique_ptr<BarItem>(
@@ -393,12 +355,6 @@ QList<BarItem*> CommandBar::AllItems() const {
   for (const auto& item : items_)
     items.append(item.get());
   return items;
-}
-
-BarElement* CommandBar::RequestNewElement(int element) {
-  BarElement* newElement = nullptr;
-  emit NewInstanceWanted(element, newElement);
-  return newElement;
 }
 
 bool CommandBar::eventFilter(QObject* watched, QEvent* event) {
@@ -453,7 +409,7 @@ void CommandBar::Triggered(BarItem* item) {
 
 int CommandBar::MenuRowElement() const {
   for (const QPointer<BarElement>& element : elements_) {
-    if (element && element->Alignment() == kAlignTop)
+    if (element && element->Alignment() == ElementAlignment::Top)
       return element->Index();
   }
   return 0;

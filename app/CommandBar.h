@@ -4,7 +4,8 @@
 // elements. An element docked at the top draws its bar as a menu row; any other element draws
 // it as a row of buttons, where a panel item shows its caption as a label. Every item is one
 // QAction shared by every menu and row it stands on, so it reports the same key from each, and
-// its shortcut works anywhere in the window that holds an element.
+// its shortcut works anywhere in the window that holds an element. Drop-downs and context menus
+// are menus of their own, so the control never asks its host for one more element.
 
 #include <QIcon>
 #include <QKeySequence>
@@ -15,6 +16,8 @@
 #include <QWidget>
 #include <memory>
 #include <vector>
+
+#include "qtsupport/InputCodes.h"
 
 class QAction;
 class QHBoxLayout;
@@ -27,25 +30,20 @@ class Bar;
 class BarElement;
 class CommandBar;
 
-// Item styles.
-inline constexpr int kStyleNormal = 0;
-inline constexpr int kStyleSeparator = 1;
-inline constexpr int kStylePanel = 3;
-inline constexpr int kStyleCheck = 4;
+// How an item shows: a panel shows only its caption (a bottom bar's text box goes beside it).
+enum class ItemStyle { Normal = 0, Separator = 1, Panel = 3, Check = 4 };
 
-// Shortcut modifier mask bits.
-inline constexpr int kShiftMask = 1;
-inline constexpr int kCtrlMask = 2;
-inline constexpr int kAltMask = 4;
+// Where the host docks an element: the top one shows its bar as the menu row, the bottom one as
+// a row of buttons.
+enum class ElementAlignment { Top = 1, Bottom = 2 };
 
-// Element alignment: where the host docks the element.
-inline constexpr int kAlignNone = 0;
-inline constexpr int kAlignTop = 1;
-inline constexpr int kAlignBottom = 2;
+// Windows virtual-key codes of the keys that have no character of their own; letters and digits
+// are their upper-case characters ('N').
+inline constexpr int kVkF1 = 112;
 
-// A Windows virtual-key code (letters 65-90, digits 48-57, F1-F24 112-135, and the common
-// editing and movement keys) with a modifier mask, as a Qt key sequence; empty for code 0 or an
-// unknown code.
+// A Windows virtual-key code (letters, digits, F1 to F24, and the common editing and movement
+// keys) with a modifier mask of qtsupport/InputCodes.h, as a Qt key sequence; empty for code 0 or
+// an unknown code.
 QKeySequence KeySequenceFromVirtualKey(int virtualKey, int modifiers);
 
 class BarItem {
@@ -58,7 +56,7 @@ class BarItem {
   const QString& Caption() const { return caption_; }
   const QString& ToolTip() const { return toolTip_; }
   int IconIndex() const { return iconIndex_; }
-  int Style() const { return style_; }
+  ItemStyle Style() const { return style_; }
   int ShortcutKey() const { return shortcutKey_; }
   int ShortcutModifiers() const { return shortcutModifiers_; }
 
@@ -78,15 +76,15 @@ class BarItem {
 
  private:
   friend class CommandBar;
-  BarItem(CommandBar& owner, const QString& key, int iconIndex, const QString& caption, int style,
-          const QString& toolTip, int shortcutKey, int shortcutModifiers);
+  BarItem(CommandBar& owner, const QString& key, int iconIndex, const QString& caption,
+          ItemStyle style, const QString& toolTip, int shortcutKey, int shortcutModifiers);
 
   CommandBar& owner_;
   QString key_;
   QString caption_;
   QString toolTip_;
   int iconIndex_;
-  int style_;
+  ItemStyle style_;
   int shortcutKey_;
   int shortcutModifiers_;
   bool showCaption_ = false;
@@ -132,7 +130,7 @@ class BarElement : public QWidget {
   ~BarElement() override;
 
   int Index() const { return index_; }
-  int Alignment() const { return alignment_; }
+  ElementAlignment Alignment() const { return alignment_; }
 
   Bar* ShownBar() const { return shownBar_; }
   void SetShownBar(Bar* bar);
@@ -151,9 +149,8 @@ class BarElement : public QWidget {
   // The host's visible flag (the element's own, whether or not its window is shown).
   bool Visible() const { return !isHidden(); }
   void SetVisible(bool visible) { setVisible(visible); }
-  // The height the element takes when docked, in pixels and in twips.
+  // The height the element takes when docked, in pixels.
   int Height() const;
-  int HeightTwips() const;
 
   // The menu row of a top element (null for other elements).
   QMenuBar* MenuRow() const { return menuRow_; }
@@ -162,14 +159,14 @@ class BarElement : public QWidget {
 
  private:
   friend class CommandBar;
-  BarElement(CommandBar& owner, int index, int alignment, QWidget* parent);
+  BarElement(CommandBar& owner, int index, ElementAlignment alignment, QWidget* parent);
   void Rebuild();
   void RebuildButtonRow();
   void Detach();
 
   CommandBar* owner_;
   int index_;
-  int alignment_;
+  ElementAlignment alignment_;
   Bar* shownBar_ = nullptr;
   QList<QIcon> images_;
   QHBoxLayout* layout_;
@@ -185,28 +182,23 @@ class CommandBar : public QObject {
   ~CommandBar() override;
 
   // Loads the next element of the control into parent (the host places it by alignment).
-  BarElement* AddElement(int alignment, QWidget* parent);
+  BarElement* AddElement(ElementAlignment alignment, QWidget* parent);
   BarElement* Element(int index) const;
   int ElementCount() const { return static_cast<int>(elements_.size()); }
 
   // A key already in use gives null and changes nothing.
   Bar* AddBar(const QString& key, const QString& title);
   Bar* FindBar(const QString& key) const;
-  BarItem* AddItem(const QString& key, int iconIndex, const QString& caption, int style,
+  BarItem* AddItem(const QString& key, int iconIndex, const QString& caption, ItemStyle style,
                    const QString& toolTip, int shortcutKey, int shortcutModifiers);
   BarItem* FindItem(const QString& key) const;
   // Everything the control holds, in the order it was created.
   QList<Bar*> AllBars() const;
   QList<BarItem*> AllItems() const;
 
-  // Raises NewInstanceWanted for the asking element and gives back what the host handed in.
-  // Drop-downs are QMenus here, so the control itself never needs one more element.
-  BarElement* RequestNewElement(int element);
-
  signals:
   // Every chosen item: from a menu, the context menu, a row or a shortcut.
   void ItemClick(int element, pelorin::BarItem* item);
-  void NewInstanceWanted(int element, pelorin::BarElement*& newElement);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

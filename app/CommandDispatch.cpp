@@ -5,6 +5,8 @@
 #include "app/CommandBar.h"
 #include "app/HelpLinks.h"
 #include "console/ProcessPlatform.h"
+#include "editor/EditorCommands.h"
+#include "platform/Rounding.h"
 
 namespace pelorin {
 
@@ -34,34 +36,34 @@ void Dispatch(const QString& key, bool checkMark, ShellCommands& shell) {
   } else if (is("FILE:EXIT")) {
     shell.Exit();
   } else if (is("EDIT:COPY")) {
-    shell.RunEditorCommand(198);
+    shell.RunEditorCommand(EditorCommand::kCopy);
   } else if (is("EDIT:PASTE")) {
-    shell.RunEditorCommand(140);
+    shell.RunEditorCommand(EditorCommand::kPaste);
   } else if (is("EDIT:SELLINE")) {
-    shell.RunEditorCommand(136);
+    shell.RunEditorCommand(EditorCommand::kSelectLine);
   } else if (is("EDIT:SELALL")) {
-    shell.RunEditorCommand(137);
+    shell.RunEditorCommand(EditorCommand::kSelectAll);
   } else if (is("EDIT:FIND")) {
-    shell.RunEditorCommand(178);
+    shell.RunEditorCommand(EditorCommand::kFindDialog);
   } else if (is("EDIT:FINDMARK")) {
     // Clear first, mark second: no mark of an earlier search survives.
-    shell.RunEditorCommand(207);
-    shell.RunEditorCommand(177);
+    shell.RunEditorCommand(EditorCommand::kClearMarks);
+    shell.RunEditorCommand(EditorCommand::kMarkAll);
   } else if (is("EDIT:FINDNEXT")) {
-    shell.RunEditorCommand(176);
+    shell.RunEditorCommand(EditorCommand::kFindNext);
   } else if (is("EDIT:GOTOLINE")) {
-    shell.ShowBottomPanel(1);
+    shell.ShowBottomPanel(PanelMode::GoToLine);
   } else if (is("EDIT:ADDDEV")) {
-    shell.ShowBottomPanel(2);
+    shell.ShowBottomPanel(PanelMode::AddDivider);
   } else if (is("EDIT:REMOVEDEV")) {
-    shell.ShowBottomPanel(3);
+    shell.ShowBottomPanel(PanelMode::RemoveDivider);
   } else if (is("PREF:FONT")) {
     shell.PickEditorFont();
   } else if (is("PREF:CURDIR")) {
     shell.SavePrefCurDir();
   } else if (is("PREF:SPACES")) {
     // Apply first: the saving step reads the new state back from the surface.
-    shell.RunEditorCommand(checkMark ? 238 : 239);
+    shell.RunEditorCommand(checkMark ? EditorCommand::kShowSpaces : EditorCommand::kHideSpaces);
     shell.SavePrefVisibleSpaces();
   } else if (is("PREF:LINENUM")) {
     shell.ShowLineNumbers(checkMark);
@@ -95,11 +97,7 @@ void DispatchItem(const BarItem* item, ShellCommands& shell) {
 qint16 RoundFontSize(double points) {
   if (std::isnan(points))
     return 0;
-  const double whole = std::floor(points);
-  const double rest = points - whole;
-  double rounded = whole;
-  if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0))
-    rounded = whole + 1.0;
+  const double rounded = RoundHalfEven(points);
   if (rounded > 32767.0)
     return 32767;
   if (rounded < -32768.0)
@@ -113,10 +111,6 @@ std::string NewInstancePath() {
 
 void StartNewInstance() {
   (void)StartProgram(NewInstancePath());
-}
-
-void AnswerNewInstanceWanted(CommandBar& commandBar, QWidget* host, BarElement*& newElement) {
-  newElement = commandBar.AddElement(kAlignNone, host);
 }
 
 }  // namespace pelorin

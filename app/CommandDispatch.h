@@ -6,13 +6,11 @@
 #include <QtGlobal>
 #include <string>
 
-class QWidget;
+#include "editor/BottomBar.h"
 
 namespace pelorin {
 
-class BarElement;
 class BarItem;
-class CommandBar;
 
 // The window's side of the commands.
 class ShellCommands {
@@ -23,9 +21,9 @@ class ShellCommands {
   virtual void NewWindow() = 0;  // start another instance: StartNewInstance()
   virtual void Exit() = 0;       // close the window by the path its close box takes
   virtual void RunEditorCommand(int command) = 0;
-  virtual void ShowBottomPanel(int mode) = 0;  // 1 go to line, 2 add divider, 3 remove divider
-  // Settings dialog of the surface (224), then PrefFontName and PrefFontSize (RoundFontSize of
-  // the point size) from the surface's font, then SavePrefFont, changed or not.
+  virtual void ShowBottomPanel(PanelMode mode) = 0;
+  // Settings dialog of the surface (kFontDialog), then PrefFontName and PrefFontSize (RoundFontSize
+  // of the point size) from the surface's font, then SavePrefFont, changed or not.
   virtual void PickEditorFont() = 0;
   virtual void SavePrefCurDir() = 0;
 
@@ -66,9 +64,5 @@ std::string NewInstancePath();
 // Starts NewInstancePath() as an independent process, directly, without a shell and without
 // arguments; whether it started is not examined.
 void StartNewInstance();
-
-// The NewInstanceWanted handler's work: loads one more element into host, docked to no edge,
-// and hands it back.
-void AnswerNewInstanceWanted(CommandBar& commandBar, QWidget* host, BarElement*& newElement);
 
 }  // namespace pelorin

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "app/CommandBar.h"
+#include "editor/EditorCommands.h"
 
 // Resources of a static library are linked only when something names them.
 static void InitIconResources() {
@@ -29,17 +30,17 @@ const BarDef kBars[] = {
 struct ItemDef {
   const char* key;
   const char* caption;
-  int style;
+  ItemStyle style;
   int icon;
   int shortcutKey;
   int shortcutModifiers;
   const char* subBar;
 };
 
-constexpr int N = kStyleNormal;
-constexpr int S = kStyleSeparator;
-constexpr int P = kStylePanel;
-constexpr int C = kStyleCheck;
+constexpr ItemStyle N = ItemStyle::Normal;
+constexpr ItemStyle S = ItemStyle::Separator;
+constexpr ItemStyle P = ItemStyle::Panel;
+constexpr ItemStyle C = ItemStyle::Check;
 
 const ItemDef kItems[] = {
     {"GOTOPANEL", "         Go to:", P, -1, 0, 0, nullptr},
@@ -72,7 +73,7 @@ const ItemDef kItems[] = {
     {"PREF:LINENUM", "Line numbers", C, -1, 0, 0, nullptr},
     {"PREF:HIGHLIGHT", "Line highlighting", C, -1, 0, 0, nullptr},
     {"HELP", "Help", N, -1, 0, 0, "HELPbar"},
-    {"HELP:ONLINE", "Help forum", N, kIconHelp, 112, 0, nullptr},
+    {"HELP:ONLINE", "Help forum", N, kIconHelp, kVkF1, 0, nullptr},
     {"HELP:GUIDE", "User's guide", N, -1, 0, 0, nullptr},
     {"HELP:QUICK", "Quick help", N, -1, 0, 0, nullptr},
     {"HELP:ADD", "Adding commands", N, -1, 0, 0, nullptr},
@@ -132,14 +133,15 @@ BottomPanels BuildBars(CommandBar& commandBar, const MenuPrefs& prefs,
                                        QString(), def.shortcutKey, def.shortcutModifiers);
     if (!item)
       continue;  // a key already taken: the control refused it
-    if (def.style != kStyleSeparator)
+    if (def.style != ItemStyle::Separator)
       item->SetShowCaption(true);
     if (def.subBar)
       item->SetSubBar(commandBar.FindBar(QString::fromLatin1(def.subBar)));
     if (key == QLatin1String("PREF:SPACES")) {
       item->SetCheckMark(prefs.PrefVisibleSpaces);
       if (editor.RunEditorCommand)
-        editor.RunEditorCommand(prefs.PrefVisibleSpaces ? 238 : 239);
+        editor.RunEditorCommand(prefs.PrefVisibleSpaces ? EditorCommand::kShowSpaces
+                                                        : EditorCommand::kHideSpaces);
     } else if (key == QLatin1String("PREF:LINENUM")) {
       item->SetCheckMark(prefs.PrefLineNumbering);
       if (editor.ShowLineNumbers)

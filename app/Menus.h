@@ -21,7 +21,7 @@ struct MenuPrefs {
 
 // The two editor settings made as soon as their check item exists.
 struct MenuEditorCalls {
-  std::function<void(int command)> RunEditorCommand;  // 238 show blanks, 239 hide them
+  std::function<void(int command)> RunEditorCommand;  // kShowSpaces or kHideSpaces
   std::function<void(bool show)> ShowLineNumbers;
 };
 

@@ -3,17 +3,20 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <algorithm>
 
 #include "app/CommandBar.h"
 #include "app/FolderTree.h"
 #include "app/StartupDir.h"
 #include "app/WindowLayout.h"
-#include "console/clsConsole.h"
+#include "console/ConsoleSession.h"
 #include "editor/BottomPanel.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"
-#include "prefs/WindowPlacement.h"
+#include "platform/Twips.h"
 #include "splitter/cSplitter.h"
 
 namespace pelorin {
@@ -22,6 +25,8 @@ namespace {
 // The client area before a stored placement is applied, in twips.
 constexpr int kDesignWidthTwips = 9960;
 constexpr int kDesignHeightTwips = 6255;
+// The folder tree's width at start-up, in pixels.
+constexpr int kTreeWidth = 200;
 }  // namespace
 
 frmShell::frmShell(const QStringList& arguments, QWidget* parent) : QWidget(parent), store_(this) {
@@ -39,8 +44,8 @@ void frmShell::CreateControls() {
   resize(TwipsToPixels(kDesignWidthTwips, logicalDpiX()),
          TwipsToPixels(kDesignHeightTwips, logicalDpiY()));
   CommandBar_ = new CommandBar(this);
-  topBar_ = CommandBar_->AddElement(kAlignTop, this);
-  bottomBar_ = CommandBar_->AddElement(kAlignBottom, this);
+  topBar_ = CommandBar_->AddElement(ElementAlignment::Top, this);
+  bottomBar_ = CommandBar_->AddElement(ElementAlignment::Bottom, this);
   picMainContainer_ = new QWidget(this);
   DirLS_ = new FolderTree(picMainContainer_);
   Editor_ = new ConsoleEditor(picMainContainer_);
@@ -57,49 +62,38 @@ void frmShell::Form_Load(const QStringList& arguments) {
   panels_ = BuildBars(*CommandBar_, menuPrefs, editorCalls, MakeIlsIcons());
   connect(CommandBar_, &CommandBar::ItemClick, this,
           [this](int, BarItem* item) { DispatchItem(item, *this); });
-  connect(
-      CommandBar_, &CommandBar::NewInstanceWanted, this,
-      [this](int, BarElement*& element) { AnswerNewInstanceWanted(*CommandBar_, this, element); },
-      Qt::DirectConnection);
 
-  myConsole = new clsConsole(this);
-  interpreter_ = std::make_unique<CommandInterpreter>(
-      *Editor_, *myConsole, state_, [this](const QString& caption) { setWindowTitle(caption); });
-  connect(myConsole, &clsConsole::OutputReceived, this,
-          [this](const QString& out, const QString& err) {
-            interpreter_->myConsole_OutputReceived(out, err);
-          });
-  connect(myConsole, &clsConsole::Complete, this, [this](const QString& out, const QString& err) {
-    interpreter_->myConsole_Complete(out, err);
+  // The session creates myConsole and handles its events itself.
+  session_ = std::make_unique<ConsoleSession>(*Editor_, [this](const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
   });
-  promptInput_ = std::make_unique<PromptInput>(*Editor_, *interpreter_, state_,
+  promptInput_ = std::make_unique<PromptInput>(*Editor_, *session_,
                                                [this] { return prefs_.PrefHighlightLine; });
   promptInput_->SetContextMenu([this](int x, int y) { ShowContextMenu(x, y); });
   Editor_->SetEventSink(promptInput_.get());
 
   LayoutWindow();  // the container has its size before the splitter measures it
   Splitter_ = new cSplitter(this);
-  Splitter_->SetOrientation(2);
+  Splitter_->SetOrientation(cSplitter::OrientationVertical);
   Splitter_->SetContainer(picMainContainer_);
   Splitter_->SetFullDrag(false);
   Splitter_->Bind(DirLS_, Editor_);
-  Splitter_->SetPosition(200);
+  Splitter_->SetPosition(kTreeWidth);
   Splitter_->ForwardEventsFrom(picMainContainer_);
 
   // The surface falls back on its own for a face the system lacks or a size it cannot use.
   Editor_->SetEditorFont(prefs_.PrefFontName, prefs_.PrefFontSize);
 
   bottomPanel_ = std::make_unique<BottomPanel>(
-      *CommandBar_, panels_, *TextGoto_, *Editor_,
-      BottomPanel::Actions{[this] { LayoutWindow(); }, [this](int line) { AddDevider(line); },
+      static_cast<BottomBar&>(*this), *TextGoto_, *Editor_,
+      BottomPanel::Actions{[this](int line) { AddDevider(line); },
                            [this](int line) { RemoveDevider(line); }});
 
   // The window sees every key release before its controls do: F2 recall, and Enter or Esc in
   // TextGoto. One application-wide filter, so no release is handled twice.
   qApp->installEventFilter(this);
-  connect(DirLS_, &FolderTree::FolderChange, this, [this](const QString& path) {
-    interpreter_->DirLS_FolderChange(path, [this] { Editor_->setFocus(); });
-  });
+  connect(DirLS_, &FolderTree::FolderChange, this,
+          [this](const QString& path) { session_->DirLS_FolderChange(path.toStdString()); });
   DirLS_->SetSelectedPath(StartupDirectory(arguments, prefs_.PrefStartDir));
 }
 
@@ -172,12 +166,47 @@ void frmShell::RemoveDevider(int Line) {
   Editor_->SetLineDivider(Line, false);
 }
 
-void frmShell::ShowBottomPanel(int mode) {
+void frmShell::ShowBottomPanel(PanelMode mode) {
   bottomPanel_->ShowBottomPanel(mode);
 }
 
+void frmShell::ShowBottomBar(bool visible) {
+  bottomBar_->SetVisible(visible);
+  LayoutWindow();
+}
+
+void frmShell::ShowPanelCaption(PanelMode mode) {
+  Bar* bar = CommandBar_->FindBar(QStringLiteral("BOTTOMbar"));
+  bar->Clear();
+  switch (mode) {
+    case PanelMode::GoToLine:
+      bar->Append(panels_.GotoPanel);
+      break;
+    case PanelMode::AddDivider:
+      bar->Append(panels_.AddDevPanel);
+      break;
+    case PanelMode::RemoveDivider:
+      bar->Append(panels_.RemoveDevPanel);
+      break;
+  }
+}
+
+int frmShell::PanelCaptionRight() {
+  // A panel item shows as a label on the bar's row.
+  if (QLayout* layout = bottomBar_->layout()) {
+    layout->activate();
+  }
+  int right = -1;
+  for (const QLabel* caption : bottomBar_->findChildren<QLabel*>()) {
+    if (!caption->isHidden()) {
+      right = std::max(right, caption->geometry().right());
+    }
+  }
+  return right;
+}
+
 void frmShell::StopWait() {
-  myConsole->StopWait();
+  session_->myConsole().StopWait();
 }
 
 void frmShell::NewWindow() {
@@ -193,7 +222,7 @@ void frmShell::RunEditorCommand(int command) {
 }
 
 void frmShell::PickEditorFont() {
-  Editor_->RunEditorCommand(224, true);
+  Editor_->RunEditorCommand(EditorCommand::kFontDialog, true);
   prefs_.PrefFontName = Editor_->EditorFontName();
   prefs_.PrefFontSize = RoundFontSize(Editor_->EditorFontSize());
   store_.SavePrefFont(prefs_.PrefFontName, prefs_.PrefFontSize);

@@ -8,7 +8,7 @@
 
 #include "app/CommandDispatch.h"
 #include "app/Menus.h"
-#include "console/ConsoleSession.h"
+#include "editor/BottomBar.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 
@@ -20,12 +20,12 @@ class BarElement;
 class BottomPanel;
 class CommandBar;
 class ConsoleEditor;
+class ConsoleSession;
 class FolderTree;
 class PromptInput;
 class cSplitter;
-class clsConsole;
 
-class frmShell : public QWidget, private ShellCommands {
+class frmShell : public QWidget, private ShellCommands, private BottomBar {
   Q_OBJECT
 
  public:
@@ -40,14 +40,12 @@ class frmShell : public QWidget, private ShellCommands {
   CommandBar& Bars() { return *CommandBar_; }
   cSplitter& Splitter() { return *Splitter_; }
   QLineEdit& TextGoto() { return *TextGoto_; }
-  BottomPanel& Panels() { return *bottomPanel_; }
-  CommandInterpreter& Interpreter() { return *interpreter_; }
-  const ShellState& State() const { return state_; }
+  ConsoleSession& Session() { return *session_; }
   const Preferences& Prefs() const { return prefs_; }
 
   void AddDevider(int Line) override;
   void RemoveDevider(int Line) override;
-  void ShowBottomPanel(int mode) override;
+  void ShowBottomPanel(PanelMode mode) override;
   // Fits the container between the menu row and the bottom bar.
   void LayoutWindow();
 
@@ -77,7 +75,11 @@ class frmShell : public QWidget, private ShellCommands {
   void SavePrefLineNumbering() override;
   void SavePrefHighlight() override;
 
-  ShellState state_;
+  // BottomBar: element 1 of the command bar, showing "BOTTOMbar".
+  void ShowBottomBar(bool visible) override;
+  void ShowPanelCaption(PanelMode mode) override;
+  int PanelCaptionRight() override;
+
   Preferences prefs_;
   PreferenceStore store_;
   BottomPanels panels_;
@@ -90,8 +92,7 @@ class frmShell : public QWidget, private ShellCommands {
   ConsoleEditor* Editor_ = nullptr;
   QLineEdit* TextGoto_ = nullptr;
   cSplitter* Splitter_ = nullptr;
-  clsConsole* myConsole = nullptr;
-  std::unique_ptr<CommandInterpreter> interpreter_;
+  std::unique_ptr<ConsoleSession> session_;
   std::unique_ptr<PromptInput> promptInput_;
   std::unique_ptr<BottomPanel> bottomPanel_;
 };

@@ -13,8 +13,8 @@
 
 #include "console/ConsoleSession.h"
 #include "console/ProcessPlatform.h"
-#include "console/clsConsole.h"
 #include "editor/ConsoleEditor.h"
+#include "platform/Directory.h"
 
 namespace {
 
@@ -25,13 +25,13 @@ double CpuSeconds() {
   return sec(u.ru_utime) + sec(u.ru_stime);
 }
 
-QString Expected(const QString& line, long long bytes) {
-  QString s;
-  s.reserve(bytes);
-  while (s.size() < bytes) {
+std::string Expected(const std::string& line, long long bytes) {
+  std::string s;
+  s.reserve(static_cast<std::size_t>(bytes));
+  while (s.size() < static_cast<std::size_t>(bytes)) {
     s += line;
   }
-  s.truncate(bytes);
+  s.resize(static_cast<std::size_t>(bytes));
   return s;
 }
 
@@ -56,48 +56,44 @@ int main(int argc, char** argv) {
   pelorin::ConsoleEditor editor;
   editor.resize(900, 600);
   editor.show();
-  pelorin::clsConsole console;
-  pelorin::ShellState state;
-  pelorin::CommandInterpreter interpreter(editor, console, state, [](const QString&) {});
+  pelorin::ConsoleSession session(editor, [](const std::string&) {});
 
-  // What the surface must hold afterwards, built from the events as they arrive.
-  QString expected;
-  QString out, err;
-  QObject::connect(&console, &pelorin::clsConsole::OutputReceived,
-                   [&](const QString& o, const QString& e) {
-                     interpreter.myConsole_OutputReceived(o, e);
-                     out += o;
-                     err += e;
-                     expected += o + (e.isEmpty() ? QString() : "STDERR: " + e);
+  // What the surface must hold afterwards, built from the events as they arrive (the session's
+  // own handlers run first).
+  std::string expected;
+  std::string out, err;
+  const auto record = [&](const std::string& o, const std::string& e) {
+    out += o;
+    err += e;
+    expected += o + (e.empty() ? std::string() : "STDERR: " + e);
+  };
+  QObject::connect(&session.myConsole(), &pelorin::clsConsole::OutputReceived, record);
+  QObject::connect(&session.myConsole(), &pelorin::clsConsole::Complete,
+                   [&](const std::string& o, const std::string& e) {
+                     record(o, e);
+                     expected += pelorin::ConsoleSession::Prompt();
+                     app.quit();
                    });
-  QObject::connect(
-      &console, &pelorin::clsConsole::Complete, [&](const QString& o, const QString& e) {
-        interpreter.myConsole_Complete(o, e);
-        out += o;
-        err += e;
-        expected +=
-            o + (e.isEmpty() ? QString() : "STDERR: " + e) + pelorin::CommandInterpreter::Prompt();
-        app.quit();
-      });
 
-  const QString outLine = "stdout: the quick brown fox jumps over the lazy dog 0123456789\n";
-  const QString errLine = "stderr: pack my box with five dozen liquor jugs 0123456789\n";
-  const QString n = QString::number(perStream);
-  const QString command = "yes '" + outLine.chopped(1) + "' | head -c " + n + " & yes '" +
-                          errLine.chopped(1) + "' | head -c " + n + " >&2; wait";
-  expected = pelorin::CommandInterpreter::Prompt() + command + "\n";
-  interpreter.DirLS_FolderChange(pelorin::CommandInterpreter::CurrentDir(), {});
+  const std::string outLine = "stdout: the quick brown fox jumps over the lazy dog 0123456789\n";
+  const std::string errLine = "stderr: pack my box with five dozen liquor jugs 0123456789\n";
+  const std::string n = std::to_string(perStream);
+  const std::string command = "yes '" + outLine.substr(0, outLine.size() - 1) + "' | head -c " + n +
+                              " & yes '" + errLine.substr(0, errLine.size() - 1) + "' | head -c " +
+                              n + " >&2; wait";
+  expected = pelorin::ConsoleSession::Prompt() + command + "\n";
+  session.DirLS_FolderChange(pelorin::CurrentDirectory());
 
   const double cpuBefore = CpuSeconds();
   QElapsedTimer clock;
   clock.start();
   editor.AppendAtEnd(command);
-  interpreter.ExecuteCommand(command);
+  session.ExecuteCommand(command);
   app.exec();
   const double elapsed = clock.elapsed() / 1000.0;
   const double cpu = CpuSeconds() - cpuBefore;
 
-  QString surface;
+  std::string surface;
   for (int i = 0; i < editor.LineCount(); ++i) {
     surface += editor.LineText(i) + (i + 1 < editor.LineCount() ? "\n" : "");
   }

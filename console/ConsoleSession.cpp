@@ -1,9 +1,9 @@
 #include "console/ConsoleSession.h"
 
 #include "console/CommandLine.h"
+#include "console/ConsoleView.h"
 #include "console/ProcessPlatform.h"
-#include "console/clsConsole.h"
-#include "editor/ConsoleEditor.h"
+#include "console/Utf8.h"
 #include "platform/Directory.h"
 #include "platform/LineEnd.h"
 #include "platform/WinAPIError.h"
@@ -12,52 +12,61 @@ namespace pelorin {
 
 namespace {
 
-const QString kCaptionSuffix = QStringLiteral(" - Pelorin");
-const QString kBusyCaption = QStringLiteral("Working... - Pelorin");
-const QString kStdErrMark = QStringLiteral("STDERR: ");
-const QString kPathNotFound = QStringLiteral(": Path not found");
-
-QString FromUtf8(const std::string& s) {
-  return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
+constexpr std::string_view kCaptionSuffix = " - Pelorin";
+constexpr std::string_view kBusyCaption = "Working... - Pelorin";
+constexpr std::string_view kStdErrMark = "STDERR: ";
+constexpr std::string_view kPathNotFound = ": Path not found";
 
 }  // namespace
 
-CommandInterpreter::CommandInterpreter(ConsoleEditor& editor, clsConsole& console,
-                                       ShellState& state, CaptionSetter setCaption)
-    : editor_(editor), console_(console), state_(state), setCaption_(std::move(setCaption)) {}
-
-QString CommandInterpreter::CurrentDir() {
-  return FromUtf8(CurrentDirectory());
+ConsoleSession::ConsoleSession(ConsoleView& view, CaptionSetter setCaption)
+    : view_(view), setCaption_(std::move(setCaption)) {
+  QObject::connect(&myConsole_, &clsConsole::OutputReceived, &myConsole_,
+                   [this](const std::string& out, const std::string& err) {
+                     myConsole_OutputReceived(out, err);
+                   });
+  QObject::connect(
+      &myConsole_, &clsConsole::Complete, &myConsole_,
+      [this](const std::string& out, const std::string& err) { myConsole_Complete(out, err); });
 }
 
-QString CommandInterpreter::NewLine() {
-  return QString::fromLatin1(LineEnd());
+std::string ConsoleSession::Prompt() {
+  return CurrentDirectory() + '>';
 }
 
-void CommandInterpreter::AppendText(const QString& text) {
-  editor_.AppendAtEnd(text);
+void ConsoleSession::AppendText(std::string_view text) {
+  view_.AppendAtEnd(text);
 }
 
-void CommandInterpreter::SetIdleCaption() {
-  setCaption_(CurrentDir() + kCaptionSuffix);
+void ConsoleSession::SetIdleCaption() {
+  setCaption_(CurrentDirectory().append(kCaptionSuffix));
 }
 
-void CommandInterpreter::PlaceCaretAfterPrompt() {
-  editor_.MoveCaret(editor_.LineCount() - 1, int(CurrentDir().size()) + 1);
+void ConsoleSession::PlaceCaretAfterPrompt() {
+  const auto column = static_cast<int>(utf8::Utf16Length(CurrentDirectory()));
+  view_.MoveCaret(view_.LineCount() - 1, column + 1);
 }
 
-void CommandInterpreter::AppendLongPrompt() {
-  AppendText(NewLine() + Prompt());
+void ConsoleSession::AppendLongPrompt() {
+  AppendText(LineEnd() + Prompt());
 }
 
-void CommandInterpreter::AppendShortPrompt() {
+void ConsoleSession::AppendShortPrompt() {
   AppendText(Prompt());
 }
 
-void CommandInterpreter::ExecuteCommand(const QString& Line) {
-  state_.strLastCommand = Line;
-  const std::string line = NormalizeBlanks(Line.toStdString());
+void ConsoleSession::AppendOutput(const std::string& stdOut, const std::string& stdErr) {
+  if (!stdOut.empty()) {
+    AppendText(stdOut);
+  }
+  if (!stdErr.empty()) {
+    AppendText(std::string(kStdErrMark).append(stdErr));
+  }
+}
+
+void ConsoleSession::ExecuteCommand(const std::string& Line) {
+  strLastCommand_ = Line;
+  const std::string line = NormalizeBlanks(Line);
   const ParsedLine parsed = ParseCommandLine(line);
   switch (parsed.kind) {
     case LineKind::Empty:
@@ -67,10 +76,10 @@ void CommandInterpreter::ExecuteCommand(const QString& Line) {
       PlaceCaretAfterPrompt();
       return;
     case LineKind::Cd:
-      ChangeDirectory(FromUtf8(parsed.argument));
+      ChangeDirectory(parsed.argument);
       return;
     case LineKind::Run:
-      RunDetached(FromUtf8(parsed.argument));
+      RunDetached(parsed.argument);
       return;
     case LineKind::External:
       RunThroughInterpreter(line);
@@ -78,38 +87,38 @@ void CommandInterpreter::ExecuteCommand(const QString& Line) {
   }
 }
 
-void CommandInterpreter::RunThroughInterpreter(const std::string& line) {
-  AppendText(NewLine());
-  editor_.SetReadOnly(true);
-  state_.bBusy = true;
-  setCaption_(kBusyCaption);
-  const SysError rc = console_.RunCommand(MakeInterpreterCommand(line));
+void ConsoleSession::RunThroughInterpreter(const std::string& line) {
+  AppendText(LineEnd());
+  view_.SetReadOnly(true);
+  bBusy_ = true;
+  setCaption_(std::string(kBusyCaption));
+  const SysError rc = myConsole_.RunCommand(MakeInterpreterCommand(line));
   if (rc == 0) {
     return;  // output and completion arrive through the runner's events
   }
-  state_.bBusy = false;
-  editor_.SetReadOnly(false);
-  AppendText(FromUtf8(ApiErrorText(rc)));
+  bBusy_ = false;
+  view_.SetReadOnly(false);
+  AppendText(ApiErrorText(rc));
   SetIdleCaption();
   AppendShortPrompt();
   PlaceCaretAfterPrompt();
 }
 
-void CommandInterpreter::ChangeDirectory(const QString& Path) {
-  const QString path = FromUtf8(NormalizeBlanks(Path.toStdString()));
-  if (!TrySetCurrentDir(path.toStdString())) {
-    AppendText(NewLine() + path + kPathNotFound);
+void ConsoleSession::ChangeDirectory(const std::string& Path) {
+  const std::string path = NormalizeBlanks(Path);
+  if (!TrySetCurrentDir(path)) {
+    AppendText(std::string(LineEnd()).append(path).append(kPathNotFound));
   }
   AppendLongPrompt();
   SetIdleCaption();
   PlaceCaretAfterPrompt();
 }
 
-void CommandInterpreter::RunDetached(const QString& Command) {
-  const SysError rc = console_.RunWithoutWait(MakeInterpreterCommand(Command.toStdString()));
-  editor_.SetReadOnly(false);
+void ConsoleSession::RunDetached(const std::string& Command) {
+  const SysError rc = myConsole_.RunWithoutWait(MakeInterpreterCommand(Command));
+  view_.SetReadOnly(false);
   if (rc != 0) {
-    AppendText(NewLine() + FromUtf8(ApiErrorText(rc)));
+    AppendText(LineEnd() + ApiErrorText(rc));
     AppendShortPrompt();
   } else {
     AppendLongPrompt();
@@ -117,48 +126,35 @@ void CommandInterpreter::RunDetached(const QString& Command) {
   PlaceCaretAfterPrompt();
 }
 
-void CommandInterpreter::myConsole_OutputReceived(const QString& stdOut, const QString& stdErr) {
-  editor_.SetReadOnly(false);
-  if (!stdOut.isEmpty()) {
-    AppendText(stdOut);
-  }
-  if (!stdErr.isEmpty()) {
-    AppendText(kStdErrMark + stdErr);
-  }
-  editor_.MoveCaret(editor_.LineCount() - 1, 0);
-  editor_.SetReadOnly(true);
+void ConsoleSession::myConsole_OutputReceived(const std::string& stdOut,
+                                              const std::string& stdErr) {
+  view_.SetReadOnly(false);
+  AppendOutput(stdOut, stdErr);
+  view_.MoveCaret(view_.LineCount() - 1, 0);
+  view_.SetReadOnly(true);
 }
 
-void CommandInterpreter::myConsole_Complete(const QString& stdOut, const QString& stdErr) {
-  state_.bBusy = false;
-  editor_.SetReadOnly(false);
+void ConsoleSession::myConsole_Complete(const std::string& stdOut, const std::string& stdErr) {
+  bBusy_ = false;
+  view_.SetReadOnly(false);
   SetIdleCaption();
-  if (!stdOut.isEmpty()) {
-    AppendText(stdOut);
-  }
-  if (!stdErr.isEmpty()) {
-    AppendText(kStdErrMark + stdErr);
-  }
+  AppendOutput(stdOut, stdErr);
   AppendShortPrompt();
   PlaceCaretAfterPrompt();
 }
 
-void CommandInterpreter::DirLS_FolderChange(const QString& path,
-                                            const std::function<void()>& focusEditor) {
-  if (state_.bBusy) {
+void ConsoleSession::DirLS_FolderChange(const std::string& path) {
+  if (bBusy_) {
     return;  // a folder chosen while a command runs changes nothing
   }
-  const bool empty = editor_.LineCount() == 1 && editor_.LineText(0).isEmpty();
-  const QString sep = empty ? QString() : NewLine();
-  if (TrySetCurrentDir(path.toStdString())) {
-    AppendText(sep + Prompt());
-  } else {
-    AppendText(sep + path + kPathNotFound + NewLine() + Prompt());
+  const bool empty = view_.LineCount() == 1 && view_.LineText(0).empty();
+  std::string text = empty ? std::string() : std::string(LineEnd());
+  if (!TrySetCurrentDir(path)) {
+    text.append(path).append(kPathNotFound).append(LineEnd());
   }
+  AppendText(text + Prompt());
   SetIdleCaption();
-  if (focusEditor) {
-    focusEditor();
-  }
+  view_.TakeFocus();
   PlaceCaretAfterPrompt();
 }
 

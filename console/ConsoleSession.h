@@ -1,58 +1,60 @@
 #pragma once
 
-// The console's behaviour on the window's one thread: a typed line taking effect, the runner's
-// output and completion written back, and the folder tree's choice made current. It writes to
-// the surface only through AppendText and reads the current directory afresh every time.
+// The console session on the window's one thread: a typed line taking effect, the runner's
+// output and completion written back, and the folder tree's choice made current. It owns the
+// process runner and handles its events itself; it writes to the surface only through
+// AppendText and reads the current directory afresh every time. All text is UTF-8.
 
-#include <QString>
 #include <functional>
+#include <string>
+#include <string_view>
+
+#include "console/clsConsole.h"
 
 namespace pelorin {
 
-class ConsoleEditor;
-class clsConsole;
+class ConsoleView;
 
-// Window fields the console shares with the prompt line and the menus.
-struct ShellState {
-  bool bBusy = false;      // a waited command runs and its end is not yet shown
-  QString strLastCommand;  // the last line handed to ExecuteCommand, as typed
-};
-
-class CommandInterpreter {
+class ConsoleSession {
  public:
-  using CaptionSetter = std::function<void(const QString&)>;
+  using CaptionSetter = std::function<void(const std::string&)>;
 
-  CommandInterpreter(ConsoleEditor& editor, clsConsole& console, ShellState& state,
-                     CaptionSetter setCaption);
+  ConsoleSession(ConsoleView& view, CaptionSetter setCaption);
+  ConsoleSession(const ConsoleSession&) = delete;
+  ConsoleSession& operator=(const ConsoleSession&) = delete;
 
-  void ExecuteCommand(const QString& Line);
-  void AppendText(const QString& text);
-  void ChangeDirectory(const QString& Path);
-  void RunDetached(const QString& Command);
+  // A waited command runs and its end is not yet shown.
+  bool bBusy() const { return bBusy_; }
+  // The last line handed to ExecuteCommand, as typed.
+  const std::string& strLastCommand() const { return strLastCommand_; }
+  clsConsole& myConsole() { return myConsole_; }
 
-  // Handlers of the runner's events.
-  void myConsole_OutputReceived(const QString& stdOut, const QString& stdErr);
-  void myConsole_Complete(const QString& stdOut, const QString& stdErr);
+  void ExecuteCommand(const std::string& Line);
+  void AppendText(std::string_view text);
+  void ChangeDirectory(const std::string& Path);
+  void RunDetached(const std::string& Command);
+  // Handler of the folder tree's FolderChange: path is the chosen folder's full path.
+  void DirLS_FolderChange(const std::string& path);
 
-  // Handler of the folder tree's FolderChange. focusEditor gives the surface the keyboard focus.
-  void DirLS_FolderChange(const QString& path, const std::function<void()>& focusEditor);
-
-  void SetIdleCaption();
-  void PlaceCaretAfterPrompt();
-
-  static QString CurrentDir();
-  static QString Prompt() { return CurrentDir() + QLatin1Char('>'); }
-  static QString NewLine();
+  // The current directory followed by ">".
+  static std::string Prompt();
 
  private:
+  void myConsole_OutputReceived(const std::string& stdOut, const std::string& stdErr);
+  void myConsole_Complete(const std::string& stdOut, const std::string& stdErr);
+
+  void AppendOutput(const std::string& stdOut, const std::string& stdErr);
   void AppendLongPrompt();
   void AppendShortPrompt();
+  void PlaceCaretAfterPrompt();
+  void SetIdleCaption();
   void RunThroughInterpreter(const std::string& line);
 
-  ConsoleEditor& editor_;
-  clsConsole& console_;
-  ShellState& state_;
+  ConsoleView& view_;
   CaptionSetter setCaption_;
+  clsConsole myConsole_;
+  bool bBusy_ = false;
+  std::string strLastCommand_;
 };
 
 }  // namespace pelorin

@@ -1,7 +1,7 @@
 #include <cstddef>
-#include <cstdint>
 
 #include "console/OutputDecoder.h"
+#include "console/Utf8.h"
 
 // UTF-8 in, UTF-8 out: valid characters pass unchanged (NUL included), and each byte that cannot
 // be part of a valid character becomes U+FFFD. A sequence that fails part-way gives one U+FFFD
@@ -12,51 +12,9 @@ namespace pelorin {
 
 namespace {
 
-constexpr char kReplacement[] = "\xEF\xBF\xBD";
-
-// Length of the sequence a lead byte starts; 0 when the byte cannot start one (continuation
-// bytes, the overlong leads C0 and C1, and F5 to FF, which would go beyond U+10FFFF).
-std::size_t SequenceLength(unsigned char b) {
-  if (b < 0x80) {
-    return 1;
-  }
-  if (b >= 0xC2 && b <= 0xDF) {
-    return 2;
-  }
-  if (b >= 0xE0 && b <= 0xEF) {
-    return 3;
-  }
-  if (b >= 0xF0 && b <= 0xF4) {
-    return 4;
-  }
-  return 0;
-}
-
-// Whether c may stand at position index (1..3) of a sequence led by lead. The second byte's
-// range excludes overlong forms (E0, F0), surrogates (ED) and code points above U+10FFFF (F4).
-bool FitsAt(unsigned char lead, std::size_t index, unsigned char c) {
-  if (index == 1) {
-    switch (lead) {
-      case 0xE0:
-        return c >= 0xA0 && c <= 0xBF;
-      case 0xED:
-        return c >= 0x80 && c <= 0x9F;
-      case 0xF0:
-        return c >= 0x90 && c <= 0xBF;
-      case 0xF4:
-        return c >= 0x80 && c <= 0x8F;
-      default:
-        break;
-    }
-  }
-  return c >= 0x80 && c <= 0xBF;
-}
-
-void AppendReplacements(std::string& out, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    out += kReplacement;
-  }
-}
+using utf8::FitsAt;
+using utf8::kReplacement;
+using utf8::SequenceLength;
 
 }  // namespace
 
@@ -89,7 +47,7 @@ std::string OutputDecoder::Decode(std::string_view bytes) {
     } else if (i == n) {
       return out;  // still incomplete: keep waiting
     } else {
-      AppendReplacements(out, s.heldCount);  // lead and its (now stray) continuation bytes
+      out += utf8::Replacements(s.heldCount);  // lead and its (now stray) continuation bytes
     }
     s.heldCount = 0;
   }
@@ -133,8 +91,7 @@ std::string OutputDecoder::Decode(std::string_view bytes) {
 }
 
 std::string OutputDecoder::Finish() {
-  std::string out;
-  AppendReplacements(out, state_->heldCount);
+  std::string out = utf8::Replacements(state_->heldCount);
   state_->heldCount = 0;
   return out;
 }

@@ -4,6 +4,7 @@
 
 #include "console/CodePage_win32.h"
 #include "console/OutputDecoder.h"
+#include "console/Utf8.h"
 #include "platform/Utf16_win32.h"
 
 namespace pelorin {
@@ -13,63 +14,19 @@ namespace win {
 namespace {
 
 constexpr unsigned kUtf8 = 65001;
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-std::string Replacements(std::size_t count) {
-  std::string marks;
-  for (std::size_t i = 0; i < count; ++i) {
-    marks += kReplacement;
-  }
-  return marks;
-}
-
-bool IsContinuation(unsigned char b) {
-  return (b & 0xC0) == 0x80;
-}
-
-// Bytes a UTF-8 sequence starting with lead needs, 0 when lead cannot start one.
-std::size_t Utf8Length(unsigned char lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    return 2;
-  }
-  if (lead >= 0xE0 && lead <= 0xEF) {
-    return 3;
-  }
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    return 4;
-  }
-  return 0;
-}
-
-// Whether second may follow lead in a well-formed sequence (no overlongs, no surrogates).
-bool ValidSecond(unsigned char lead, unsigned char second) {
-  switch (lead) {
-    case 0xE0:
-      return second >= 0xA0 && second <= 0xBF;
-    case 0xED:
-      return second >= 0x80 && second <= 0x9F;
-    case 0xF0:
-      return second >= 0x90 && second <= 0xBF;
-    case 0xF4:
-      return second >= 0x80 && second <= 0x8F;
-    default:
-      return IsContinuation(second);
-  }
-}
 
 std::size_t Utf8CompletePrefix(std::string_view bytes) {
   const std::size_t size = bytes.size();
   // A held tail is at most three bytes: a lead byte and up to two continuations.
   for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
     const auto b = static_cast<unsigned char>(bytes[size - back]);
-    if (IsContinuation(b)) {
+    if (utf8::IsContinuation(b)) {
       continue;
     }
-    const std::size_t need = Utf8Length(b);
-    if (need <= back) {
+    if (utf8::SequenceLength(b) <= back) {
       return size;  // complete, or not a lead byte at all
     }
-    if (back >= 2 && !ValidSecond(b, static_cast<unsigned char>(bytes[size - back + 1]))) {
+    if (back >= 2 && !utf8::FitsAt(b, 1, static_cast<unsigned char>(bytes[size - back + 1]))) {
       return size;  // can never complete: let the conversion mark it now
     }
     return size - back;
@@ -89,7 +46,7 @@ std::string Convert(unsigned codePage, std::string_view bytes) {
   const int len = static_cast<int>(bytes.size());
   const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), len, nullptr, 0);
   if (n <= 0) {
-    return Replacements(bytes.size());  // a code page the system cannot convert
+    return utf8::Replacements(bytes.size());  // a code page the system cannot convert
   }
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(codePage, 0, bytes.data(), len, wide.data(), n);
@@ -135,7 +92,7 @@ std::string CodePageDecoder::Decode(std::string_view bytes) {
 }
 
 std::string CodePageDecoder::Finish() {
-  std::string text = Replacements(pending_.size());
+  std::string text = utf8::Replacements(pending_.size());
   pending_.clear();
   return text;
 }

@@ -4,15 +4,6 @@
 
 namespace pelorin {
 
-namespace {
-
-QString FromUtf8(const std::string& text) {
-  // With an explicit size, NUL characters stay in the text.
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 clsConsole::clsConsole(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
   timer_->setInterval(kTickMs);
   // A coarse timer may shift each tick by up to 5 %, and the tick rate is the output rate.
@@ -46,14 +37,12 @@ void clsConsole::TimerTick() {
     return;
   }
   const CommandRunner::TickResult result = runner_.Tick();
-  const QString out = FromUtf8(result.stdOut);
-  const QString err = FromUtf8(result.stdErr);
   if (result.kind == CommandRunner::TickResult::Complete) {
     // Stopped first, so that a handler may start the next command.
     timer_->stop();
-    emit Complete(out, err);
+    emit Complete(result.stdOut, result.stdErr);
   } else {
-    emit OutputReceived(out, err);
+    emit OutputReceived(result.stdOut, result.stdErr);
   }
 }
 

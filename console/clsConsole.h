@@ -2,15 +2,16 @@
 
 // The process runner as the window sees it: runs one command line at a time with its output
 // polled every 200 ms, and reports through OutputReceived (each tick's text) and Complete (once,
-// at the end or at the first tick after StopWait). Both signals are emitted inside the tick, so
-// their handlers run before the tick returns.
+// at the end or at the first tick after StopWait), each with that tick's text of standard output
+// and standard error as UTF-8. Both signals are emitted inside the tick, so their handlers run
+// before the tick returns.
 //
 // The timer is a QTimer owned by this object and ticking on its thread, so no window handle and
 // no timer identifier that leads back to the instance are needed; starting it again replaces it,
 // which keeps one timer per instance.
 
 #include <QObject>
-#include <QString>
+#include <string>
 
 #include "console/CommandRunner.h"
 #include "console/ProcessPlatform.h"
@@ -37,8 +38,8 @@ class clsConsole : public QObject {
   void StopWait();
 
  signals:
-  void OutputReceived(const QString& stdOut, const QString& stdErr);
-  void Complete(const QString& stdOut, const QString& stdErr);
+  void OutputReceived(const std::string& stdOut, const std::string& stdErr);
+  void Complete(const std::string& stdOut, const std::string& stdErr);
 
  private:
   void TimerTick();

@@ -1,12 +1,10 @@
 #include "editor/BottomPanel.h"
 
 #include <QFontDatabase>
-#include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <algorithm>
+#include <string_view>
 
-#include "app/CommandBar.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/NumericPrefix.h"
 #include "platform/Twips.h"
@@ -21,15 +19,16 @@ constexpr int kTopTwips = 30;
 constexpr int kWidthTwips = 1215;
 constexpr int kHeightTwips = 280;
 
+bool IsPanel(PanelMode mode) {
+  return mode == PanelMode::GoToLine || mode == PanelMode::AddDivider ||
+         mode == PanelMode::RemoveDivider;
+}
+
 }  // namespace
 
-BottomPanel::BottomPanel(CommandBar& commandBar, const BottomPanels& panels, QLineEdit& TextGoto,
-                         ConsoleEditor& editor, Actions actions)
-    : commandBar_(commandBar),
-      panels_(panels),
-      TextGoto_(TextGoto),
-      editor_(editor),
-      actions_(std::move(actions)) {
+BottomPanel::BottomPanel(BottomBar& bar, QLineEdit& TextGoto, ConsoleEditor& editor,
+                         Actions actions)
+    : bar_(bar), TextGoto_(TextGoto), editor_(editor), actions_(std::move(actions)) {
   QFont font = TextGoto_.font();
   if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
     font.setFamily(QStringLiteral("Tahoma"));  // otherwise the system's own face, not a search
@@ -41,17 +40,11 @@ BottomPanel::BottomPanel(CommandBar& commandBar, const BottomPanels& panels, QLi
   TextGoto_.resize(TwipsToPixels(kWidthTwips, dpiX), TwipsToPixels(kHeightTwips, dpiY));
 }
 
-void BottomPanel::ShowBottomPanel(int mode) {
+void BottomPanel::ShowBottomPanel(PanelMode mode) {
   lPanelMode_ = mode;
-  commandBar_.Element(1)->SetVisible(true);
-  if (actions_.relayout) {
-    actions_.relayout();
-  }
-  Bar* bar = commandBar_.FindBar(QStringLiteral("BOTTOMbar"));
-  bar->Clear();
-  BarItem* const items[] = {panels_.GotoPanel, panels_.AddDevPanel, panels_.RemoveDevPanel};
-  if (mode >= 1 && mode <= 3) {
-    bar->Append(items[mode - 1]);
+  bar_.ShowBottomBar(true);
+  bar_.ShowPanelCaption(mode);
+  if (IsPanel(mode)) {
     TextGoto_.move(LeftEdge(mode), TextGoto_.y());
   }
   TextGoto_.move(TextGoto_.x(), TwipsToPixels(kTopTwips, TextGoto_.logicalDpiY()));
@@ -60,27 +53,15 @@ void BottomPanel::ShowBottomPanel(int mode) {
   TextGoto_.clear();
 }
 
-int BottomPanel::LeftEdge(int mode) const {
-  int left = TwipsToPixels(kLeftTwips[mode - 1], TextGoto_.logicalDpiX());
+int BottomPanel::LeftEdge(PanelMode mode) const {
+  const int left = TwipsToPixels(kLeftTwips[static_cast<int>(mode) - 1], TextGoto_.logicalDpiX());
   // The edges suit the captions in their intended face; where the system draws them wider, the
   // box still stands just behind its caption rather than over it.
-  QWidget* row = commandBar_.Element(1);
-  if (QLayout* layout = row->layout()) {
-    layout->activate();
-  }
-  for (const QLabel* caption : row->findChildren<QLabel*>()) {
-    if (!caption->isHidden()) {
-      left = std::max(left, caption->geometry().right() + 4);
-    }
-  }
-  return left;
+  return std::max(left, bar_.PanelCaptionRight() + 4);
 }
 
 void BottomPanel::ClosePanel() {
-  commandBar_.Element(1)->SetVisible(false);
-  if (actions_.relayout) {
-    actions_.relayout();
-  }
+  bar_.ShowBottomBar(false);
   editor_.setFocus();
 }
 
@@ -99,20 +80,18 @@ void BottomPanel::TextGoto_KeyUp(int qtKey) {
     return;  // not the number of an existing line: the panel stays open, nothing is said
   }
   switch (lPanelMode_) {
-    case 1:
-      editor_.RunEditorCommand(168, *line);
+    case PanelMode::GoToLine:
+      editor_.RunEditorCommand(EditorCommand::kGoToLine, *line);
       break;
-    case 2:
+    case PanelMode::AddDivider:
       if (actions_.addDevider) {
         actions_.addDevider(*line);
       }
       break;
-    case 3:
+    case PanelMode::RemoveDivider:
       if (actions_.removeDevider) {
         actions_.removeDevider(*line);
       }
-      break;
-    default:
       break;
   }
   ClosePanel();

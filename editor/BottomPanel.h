@@ -6,42 +6,37 @@
 
 #include <functional>
 
-#include "app/Menus.h"
+#include "editor/BottomBar.h"
 
 class QLineEdit;
 
 namespace pelorin {
 
-class CommandBar;
 class ConsoleEditor;
 
 class BottomPanel {
  public:
   struct Actions {
-    std::function<void()> relayout;  // re-lays out the window after element 1 changed
     std::function<void(int line)> addDevider;
     std::function<void(int line)> removeDevider;
   };
 
-  BottomPanel(CommandBar& commandBar, const BottomPanels& panels, QLineEdit& TextGoto,
-              ConsoleEditor& editor, Actions actions);
+  // TextGoto is a child of the bar's widget.
+  BottomPanel(BottomBar& bar, QLineEdit& TextGoto, ConsoleEditor& editor, Actions actions);
 
-  void ShowBottomPanel(int mode);
+  void ShowBottomPanel(PanelMode mode);
   // Key release in TextGoto; qtKey is a Qt::Key.
   void TextGoto_KeyUp(int qtKey);
 
-  int lPanelMode() const { return lPanelMode_; }
-
  private:
   void ClosePanel();
-  int LeftEdge(int mode) const;
+  int LeftEdge(PanelMode mode) const;
 
-  CommandBar& commandBar_;
-  BottomPanels panels_;
+  BottomBar& bar_;
   QLineEdit& TextGoto_;
   ConsoleEditor& editor_;
   Actions actions_;
-  int lPanelMode_ = 0;
+  PanelMode lPanelMode_{};  // none until a panel opens
 };
 
 }  // namespace pelorin

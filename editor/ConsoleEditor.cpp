@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/Utf8.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/FindDialog.h"
 
@@ -57,8 +58,8 @@ std::string BreakLongLines(std::string_view text, std::size_t lineBytes) {
       std::size_t cut = i + (kLongestLine - std::min(lineBytes, kLongestLine));
       // Back to the start of the character the cut would split: three bytes at most, so that
       // bytes which form no character cannot hold the cut where it is.
-      for (int k = 0; k < 3 && cut > i && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80;
-           ++k) {
+      for (int k = 0;
+           k < 3 && cut > i && utf8::IsContinuation(static_cast<unsigned char>(text[cut])); ++k) {
         --cut;
       }
       out.append(text, copied, cut - copied);
@@ -136,7 +137,7 @@ int ConsoleEditor::SelectionStartLine() const {
   return static_cast<int>(Send(QsciScintillaBase::SCI_LINEFROMPOSITION, pos));
 }
 
-QString ConsoleEditor::LineText(int line) const {
+std::string ConsoleEditor::LineText(int line) const {
   if (line < 0 || line >= LineCount()) {
     return {};
   }
@@ -145,15 +146,10 @@ QString ConsoleEditor::LineText(int line) const {
   if (end <= start) {
     return {};
   }
-  QByteArray bytes(end - start + 1, '\0');  // room for the terminating zero
+  std::string bytes(static_cast<std::size_t>(end - start) + 1, '\0');  // and the closing zero
   surface_->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, start, end, bytes.data());
-  bytes.chop(1);
-  return QString::fromUtf8(bytes);
-}
-
-void ConsoleEditor::AppendAtEnd(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  AppendAtEnd(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+  bytes.pop_back();
+  return bytes;
 }
 
 void ConsoleEditor::AppendAtEnd(std::string_view utf8) {
@@ -195,6 +191,10 @@ void ConsoleEditor::MoveCaret(int line, int column) {
       Send(QsciScintillaBase::SCI_SETXOFFSET, 0);
     }
   }
+}
+
+void ConsoleEditor::TakeFocus() {
+  setFocus();
 }
 
 void ConsoleEditor::RunEditorCommand(int number, const QVariant& argument) {

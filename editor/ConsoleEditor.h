@@ -1,38 +1,26 @@
 #pragma once
 
-// The console surface: an editor control reduced to what the console asks of it. Lines and
-// columns count from 0. Text arrives only through AppendAtEnd or the user's typing; what the
-// user may change is decided by the owner (ReadOnly), which hears about keys, clicks and focus
-// through EditorEvents.
+// The console surface: an editor control reduced to what the console asks of it, and the view
+// the console session writes to. Lines and columns count from 0; text is UTF-8. Text arrives
+// only through AppendAtEnd or the user's typing; what the user may change is decided by the
+// owner (ReadOnly), which hears about keys, clicks and focus through EditorEvents.
 
 #include <QString>
 #include <QVariant>
 #include <QWidget>
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "console/ConsoleView.h"
+#include "editor/EditorCommands.h"
 
 namespace pelorin {
 
 class ConsoleSurface;
 class EditorEvents;
 
-// Numbers understood by RunEditorCommand.
-namespace EditorCommand {
-inline constexpr int kSelectLine = 136;
-inline constexpr int kSelectAll = 137;
-inline constexpr int kPaste = 140;
-inline constexpr int kGoToLine = 168;  // argument: line
-inline constexpr int kFindNext = 176;
-inline constexpr int kMarkAll = 177;
-inline constexpr int kFindDialog = 178;
-inline constexpr int kCopy = 198;
-inline constexpr int kClearMarks = 207;
-inline constexpr int kFontDialog = 224;  // argument: true
-inline constexpr int kShowSpaces = 238;
-inline constexpr int kHideSpaces = 239;
-}  // namespace EditorCommand
-
-class ConsoleEditor : public QWidget {
+class ConsoleEditor : public QWidget, public ConsoleView {
   Q_OBJECT
 
  public:
@@ -42,27 +30,27 @@ class ConsoleEditor : public QWidget {
   // Not owned; may be null.
   void SetEventSink(EditorEvents* sink);
 
-  void SetReadOnly(bool on);
+  void SetReadOnly(bool on) override;
   bool ReadOnly() const;
-  int LineCount() const;  // at least 1
+  int LineCount() const override;  // at least 1
   int CurrentLine() const;
   // The caret's column in UTF-16 code units, as MoveCaret takes it.
   int CurrentColumn() const;
   // The first line the selection touches (the caret's line when nothing is selected).
   int SelectionStartLine() const;
-  QString LineText(int line) const;  // without its line break; empty for a line that is not there
+  // Without its line break; empty for a line that is not there.
+  std::string LineText(int line) const override;
 
   // Adds text after the last character, whatever the caret and ReadOnly; the caret and the view
   // stay where they are. The cost does not grow with the length of the history. A line that
   // would grow past 16384 bytes goes on on the next line (the surface's drawing cost grows with
   // the length of a line).
-  void AppendAtEnd(const QString& text);
-  void AppendAtEnd(std::string_view utf8);
-  void AppendAtEnd(const char* utf8) { AppendAtEnd(std::string_view(utf8)); }
+  void AppendAtEnd(std::string_view utf8) override;
 
-  // column counts characters (UTF-16 code units, as QString indexes LineText); past the end of
+  // column counts characters (UTF-16 code units, as QString indexes a line); past the end of
   // the line means its end. The line is clamped to the text and scrolled into view.
-  void MoveCaret(int line, int column);
+  void MoveCaret(int line, int column) override;
+  void TakeFocus() override;
   // Unknown numbers do nothing. Dialog commands return when the dialog is closed.
   void RunEditorCommand(int number, const QVariant& argument = {});
 

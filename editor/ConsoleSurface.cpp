@@ -12,10 +12,13 @@
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <algorithm>
+#include <memory>
 
 #include "editor/EditorEvents.h"
+#include "qtsupport/InputCodes.h"
 
 namespace pelorin {
 
@@ -23,22 +26,6 @@ namespace {
 
 constexpr Qt::KeyboardModifiers kChordModifiers =
     Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-
-// Keys the window's menu shortcuts use; the surface must not act on them itself.
-bool IsReservedKey(int key) {
-  if (key == 0) {
-    return false;
-  }
-  const int mods = key & static_cast<int>(Qt::KeyboardModifierMask);
-  const int base = key & ~static_cast<int>(Qt::KeyboardModifierMask);
-  if (mods == static_cast<int>(Qt::ControlModifier)) {
-    static constexpr int kCtrlKeys[] = {Qt::Key_X, Qt::Key_Z, Qt::Key_L, Qt::Key_D,
-                                        Qt::Key_G, Qt::Key_S, Qt::Key_N, Qt::Key_F,
-                                        Qt::Key_A, Qt::Key_C, Qt::Key_V, Qt::Key_Y};
-    return std::find(std::begin(kCtrlKeys), std::end(kCtrlKeys), base) != std::end(kCtrlKeys);
-  }
-  return mods == static_cast<int>(Qt::ControlModifier | Qt::AltModifier) && base == Qt::Key_D;
-}
 
 // With Ctrl or Alt held a key is a chord, not typing. Ctrl+Alt is also how Windows reports
 // AltGr, which types characters such as @ or €: those are kept, unless the text is just the
@@ -54,24 +41,6 @@ bool IsChordWithoutText(const QKeyEvent* e) {
   const QString text = e->text();
   return text.size() == 1 && e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z &&
          text.at(0).toUpper().unicode() == e->key();
-}
-
-int ButtonCode(Qt::MouseButton button) {
-  switch (button) {
-    case Qt::LeftButton:
-      return 1;
-    case Qt::RightButton:
-      return 2;
-    case Qt::MiddleButton:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
-int ShiftCode(Qt::KeyboardModifiers mods) {
-  return ((mods & Qt::ShiftModifier) ? 1 : 0) | ((mods & Qt::ControlModifier) ? 2 : 0) |
-         ((mods & Qt::AltModifier) ? 4 : 0);
 }
 
 // QScintilla's accessibility object answers every caret move by counting the characters from
@@ -166,12 +135,8 @@ void ConsoleSurface::ReduceKeyMap() {
       QsciCommand::ReverseLines,
   };
   for (QsciCommand* cmd : standardCommands()->commands()) {
-    const bool removed =
-        std::find(std::begin(kRemoved), std::end(kRemoved), cmd->command()) != std::end(kRemoved);
-    if (removed || IsReservedKey(cmd->key())) {
+    if (std::find(std::begin(kRemoved), std::end(kRemoved), cmd->command()) != std::end(kRemoved)) {
       cmd->setKey(0);
-    }
-    if (removed || IsReservedKey(cmd->alternateKey())) {
       cmd->setAlternateKey(0);
     }
   }
@@ -242,16 +207,18 @@ bool ConsoleSurface::event(QEvent* e) {
 }
 
 void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
-  if (sink_) {
-    sink_->BeforeKey();
+  if (sink_ && sink_->BeforeKey()) {
+    e->accept();  // the owner took the key
+    return;
   }
   const int key = e->key();
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-    // What Enter means is the owner's business; the surface never types a line break.
-    if (sink_ && !isReadOnly()) {
-      sink_->EnterPressed();
+    // What Enter means is the owner's business: a line break only where the owner declines it.
+    if (isReadOnly() || (sink_ && sink_->EnterPressed())) {
+      e->accept();
+    } else {
+      QsciScintilla::keyPressEvent(e);
     }
-    e->accept();
   } else if (IsChordWithoutText(e)) {
     // A chord with no binding must not fall through to typing its letter.
     QKeyEvent bare(e->type(), key, e->modifiers(), e->nativeScanCode(), e->nativeVirtualKey(),
@@ -331,15 +298,21 @@ void ConsoleSurface::mouseReleaseEvent(QMouseEvent* e) {
     pressInSelection_ = false;
   }
   const int button = ButtonCode(e->button());
-  if (sink_ && button != 0) {
-    // Reported in the owner's coordinates: WindowHandle of the editor is the owner.
-    const QPoint at = viewport()->mapTo(owner_, e->position().toPoint());
-    sink_->MouseClick(button, ShiftCode(e->modifiers()), at.x(), at.y());
+  if (button == 0) {
+    return;
+  }
+  // Reported in the owner's coordinates: WindowHandle of the editor is the owner.
+  const QPoint at = viewport()->mapTo(owner_, e->position().toPoint());
+  const bool handled =
+      sink_ && sink_->MouseClick(button, ShiftCode(e->modifiers()), at.x(), at.y());
+  if (!handled && button == kRightButton) {
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    menu->exec(e->globalPosition().toPoint());
   }
 }
 
 void ConsoleSurface::contextMenuEvent(QContextMenuEvent* e) {
-  // The owner shows its own menu from MouseClick; QScintilla's menu would offer undo and cut.
+  // The menu of a right click is decided at its release, by the owner's answer to MouseClick.
   e->accept();
 }
 

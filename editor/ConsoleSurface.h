@@ -13,12 +13,14 @@ namespace pelorin {
 
 class EditorEvents;
 
+// Q_OBJECT gives the class its own name, which keeps QScintilla's accessibility object away
+// (see the .cpp).
 class ConsoleSurface : public QsciScintilla {
-  Q_OBJECT  // its own class name keeps QScintilla's accessibility object away (see .cpp)
+  Q_OBJECT
 
-      public :
-      // Marker numbers: separate markers so mark, divider and highlight can coexist on one line.
-      static constexpr int kMarkMarker = 0;   // find-and-mark-all: symbol in the margin
+ public:
+  // Marker numbers: separate markers so mark, divider and highlight can coexist on one line.
+  static constexpr int kMarkMarker = 0;       // find-and-mark-all: symbol in the margin
   static constexpr int kDividerMarker = 1;    // divider: a rule under the line
   static constexpr int kHighlightMarker = 2;  // highlighted row: line background
   static constexpr int kNumberMargin = 0;

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the console surface reports to its owner. The owner decides; a true result from
-// MouseClick or EnterPressed makes the surface skip its own handling of that event.
+// What the console surface reports to its owner. The owner decides: a true result from
+// BeforeKey, MouseClick or EnterPressed makes the surface skip its own handling of the event
+// (the key, the menu of a right click, the line break of Enter).
 
 namespace pelorin {
 
@@ -10,14 +11,14 @@ class EditorEvents {
   virtual ~EditorEvents() = default;
 
   virtual void FocusGained() {}
-  // A key arrives, before the surface acts on it.
+  // A key arrives, before the surface acts on it. True: the surface leaves it alone.
   virtual bool BeforeKey() { return false; }
-  // After the surface acted on a key.
+  // After the surface acted on a key; the result is not used.
   virtual bool AfterKey() { return false; }
-  // A click once the caret is placed. button: 1 left, 2 right, 4 middle; shift: 1 Shift, 2 Ctrl,
-  // 4 Alt; x and y in pixels of the surface.
+  // A click once the caret is placed. button and shift are codes of qtsupport/InputCodes.h; x
+  // and y in pixels of the surface. True for a right click: the surface shows no menu of its own.
   virtual bool MouseClick(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) { return false; }
-  // Enter while the surface is writable, before any line break would be typed.
+  // Enter while the surface is writable. True: the surface types no line break.
   virtual bool EnterPressed() { return true; }
 };
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/Rounding.h"
+
 namespace pelorin {
 
 namespace {
@@ -166,11 +168,7 @@ double LeadingNumber(std::string_view text) {
 }
 
 std::optional<int> LineIndexFromText(std::string_view text, int lineCount) {
-  const double x = LeadingNumber(text) - 1.0;
-  double line = std::round(x);  // halves away from zero...
-  if (std::fabs(x - std::trunc(x)) == 0.5) {
-    line = 2.0 * std::round(x / 2.0);  // ...but here to the even neighbour
-  }
+  const double line = RoundHalfEven(LeadingNumber(text) - 1.0);
   // Written so that NaN fails too.
   if (!(line >= 0.0 && line < static_cast<double>(lineCount))) {
     return std::nullopt;

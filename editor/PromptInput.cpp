@@ -1,24 +1,23 @@
 #include "editor/PromptInput.h"
 
 #include <Qt>
+#include <string>
 
 #include "console/ConsoleSession.h"
 #include "editor/ConsoleEditor.h"
+#include "platform/LineEnd.h"
+#include "qtsupport/InputCodes.h"
 
 namespace pelorin {
 
-PromptInput::PromptInput(ConsoleEditor& editor, CommandInterpreter& interpreter,
-                         const ShellState& state, HighlightFlag highlightOn)
-    : editor_(editor),
-      interpreter_(interpreter),
-      state_(state),
-      highlightOn_(std::move(highlightOn)) {}
+PromptInput::PromptInput(ConsoleEditor& editor, ConsoleSession& session, HighlightFlag highlightOn)
+    : editor_(editor), session_(session), highlightOn_(std::move(highlightOn)) {}
 
 void PromptInput::RefreshLineState() {
   if (highlightOn_ && highlightOn_()) {
     editor_.SetHighlightRow(editor_.CurrentLine());
   }
-  editor_.SetReadOnly(state_.bBusy || !OnInputLine());
+  editor_.SetReadOnly(session_.bBusy() || !OnInputLine());
 }
 
 bool PromptInput::OnInputLine() const {
@@ -33,7 +32,7 @@ void PromptInput::FocusGained() {
 }
 
 bool PromptInput::BeforeKey() {
-  if (state_.bBusy || !OnInputLine()) {
+  if (session_.bBusy() || !OnInputLine()) {
     editor_.SetReadOnly(true);
   }
   return false;
@@ -45,7 +44,7 @@ bool PromptInput::AfterKey() {
 }
 
 bool PromptInput::MouseClick(int button, int /*shift*/, int x, int y) {
-  const bool right = button == 2;
+  const bool right = button == kRightButton;
   if (right && contextMenu_) {
     contextMenu_(x, y);
   }
@@ -58,22 +57,22 @@ bool PromptInput::EnterPressed() {
   if (editor_.CurrentLine() != n - 1) {
     return true;  // Enter on an earlier line does nothing at all
   }
-  const QString line = editor_.LineText(n - 1);
-  const QString prompt = CommandInterpreter::Prompt();
-  if (!line.startsWith(prompt, Qt::CaseSensitive)) {
-    interpreter_.AppendText(CommandInterpreter::NewLine() + QStringLiteral("Invalid input"));
-    interpreter_.ExecuteCommand(QString());
+  const std::string line = editor_.LineText(n - 1);
+  const std::string prompt = ConsoleSession::Prompt();
+  if (!line.starts_with(prompt)) {
+    session_.AppendText(std::string(LineEnd()) + "Invalid input");
+    session_.ExecuteCommand({});
     return true;
   }
-  interpreter_.ExecuteCommand(line.mid(prompt.size()));
+  session_.ExecuteCommand(line.substr(prompt.size()));
   return true;
 }
 
 void PromptInput::WindowKeyReleased(int qtKey) {
   if (qtKey == Qt::Key_F2) {
     // While a command runs the recall would land in the middle of its output.
-    if (!state_.bBusy) {
-      interpreter_.AppendText(state_.strLastCommand);
+    if (!session_.bBusy()) {
+      session_.AppendText(session_.strLastCommand());
     }
   }
 }

@@ -10,17 +10,15 @@
 
 namespace pelorin {
 
-class CommandInterpreter;
 class ConsoleEditor;
-struct ShellState;
+class ConsoleSession;
 
 class PromptInput : public EditorEvents {
  public:
   using HighlightFlag = std::function<bool()>;
   using ContextMenu = std::function<void(int x, int y)>;
 
-  PromptInput(ConsoleEditor& editor, CommandInterpreter& interpreter, const ShellState& state,
-              HighlightFlag highlightOn);
+  PromptInput(ConsoleEditor& editor, ConsoleSession& session, HighlightFlag highlightOn);
 
   // Shown on a right click, before the line state is refreshed.
   void SetContextMenu(ContextMenu menu) { contextMenu_ = std::move(menu); }
@@ -40,8 +38,7 @@ class PromptInput : public EditorEvents {
   bool OnInputLine() const;
 
   ConsoleEditor& editor_;
-  CommandInterpreter& interpreter_;
-  const ShellState& state_;
+  ConsoleSession& session_;
   HighlightFlag highlightOn_;
   ContextMenu contextMenu_;
 };

@@ -4,19 +4,20 @@
 // figures, converted at a screen's logical dots per inch; halves go to the even neighbour.
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <limits>
+
+#include "platform/Rounding.h"
 
 namespace pelorin {
 
 inline std::int32_t PixelsToTwips(int pixels, double dpi) {
-  return static_cast<std::int32_t>(std::nearbyint(pixels * 1440.0 / dpi));
+  return static_cast<std::int32_t>(RoundHalfEven(pixels * 1440.0 / dpi));
 }
 
 inline int TwipsToPixels(std::int32_t twips, double dpi) {
   constexpr double kMax = std::numeric_limits<int>::max() / 2;
-  return static_cast<int>(std::clamp(std::nearbyint(twips * dpi / 1440.0), -kMax, kMax));
+  return static_cast<int>(std::clamp(RoundHalfEven(twips * dpi / 1440.0), -kMax, kMax));
 }
 
 }  // namespace pelorin

@@ -2,9 +2,9 @@
 
 #include <QBrush>
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
+#include "platform/Rounding.h"
 #include "splitter/CursorConfine.h"
 #include "splitter/DragBar.h"
 #include "splitter/SplitterError.h"
@@ -23,17 +23,10 @@ int Saturate(long long value) {
                                                 std::numeric_limits<int>::max()));
 }
 
-// Nearest whole number, a half going to the even neighbour (100.5 -> 100, 101.5 -> 102), whatever
-// the floating-point rounding mode happens to be.
-int RoundHalfEven(float value) {
-  const double floor = std::floor(static_cast<double>(value));
-  const double rest = static_cast<double>(value) - floor;
-  double whole = floor;
-  if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0)) {
-    whole += 1.0;
-  }
-  return static_cast<int>(
-      std::clamp<double>(whole, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+// The nearest whole number, a half to the even neighbour (100.5 -> 100, 101.5 -> 102).
+int WholePixels(float value) {
+  return static_cast<int>(std::clamp<double>(RoundHalfEven(value), std::numeric_limits<int>::min(),
+                                             std::numeric_limits<int>::max()));
 }
 
 }  // namespace
@@ -170,7 +163,7 @@ void cSplitter::Resize() {
     return;
   }
   if (keepProportion_) {
-    position_ = RoundHalfEven(proportion_ * static_cast<float>(Extent()));
+    position_ = WholePixels(proportion_ * static_cast<float>(Extent()));
     ClampPosition();
   }
   MovePanes();

@@ -4,31 +4,15 @@
 #include <QCursor>
 #include <QMouseEvent>
 
+#include "qtsupport/InputCodes.h"
 #include "splitter/CursorConfine.h"
 #include "splitter/DragBar.h"
 #include "splitter/cSplitter.h"
 
 namespace pelorin {
 
-namespace {
-
-// The button and shift codes the mouse methods take: 1 left, 2 right, 4 middle; 1 Shift, 2 Ctrl,
-// 4 Alt.
-int ButtonCode(Qt::MouseButtons buttons) {
-  return (buttons.testFlag(Qt::LeftButton) ? 1 : 0) | (buttons.testFlag(Qt::RightButton) ? 2 : 0) |
-         (buttons.testFlag(Qt::MiddleButton) ? 4 : 0);
-}
-
-int ShiftCode(Qt::KeyboardModifiers modifiers) {
-  return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) |
-         (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
-         (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
-}
-
-}  // namespace
-
 void cSplitter::MouseDown(int Button, int /*Shift*/, float x, float y) {
-  if (Button != 1 || !IsBound()) {
+  if (Button != kLeftButton || !IsBound()) {
     return;
   }
   bool bCancel = false;

@@ -20,9 +20,11 @@ class ConsoleTest : public ::testing::Test {
  protected:
   ConsoleTest() {
     for (const auto signal : {&clsConsole::OutputReceived, &clsConsole::Complete}) {
-      QObject::connect(&console_, signal, [this, signal](const QString& o, const QString& e) {
-        events_ << (signal == &clsConsole::Complete ? "done " : "tick ") + o + "|" + e;
-      });
+      QObject::connect(&console_, signal,
+                       [this, signal](const std::string& o, const std::string& e) {
+                         events_ << QString::fromStdString(
+                             (signal == &clsConsole::Complete ? "done " : "tick ") + o + "|" + e);
+                       });
     }
   }
   static InterpreterCommand Sh(const std::string& line) { return {"/bin/sh", "-c", line}; }

@@ -13,7 +13,7 @@ namespace pelorin {
 TEST(CommandBarClicks, CheckItemIsFlippedBeforeItemClickAndPopupBarReturnsWithTheChoice) {
   testing::MenuTestHost host;
   Bar* menu = host.bar.AddBar("Mbar", "Menu");
-  BarItem* check = host.bar.AddItem("M:CHECK", -1, "Check", kStyleCheck, "", 'K', kCtrlMask);
+  BarItem* check = host.bar.AddItem("M:CHECK", -1, "Check", ItemStyle::Check, "", 'K', kCtrlMask);
   menu->Append(check);
   host.top->SetShownBar(menu);
   check->SetCheckMark(true);  // setting the mark is no click
@@ -32,14 +32,14 @@ TEST(CommandBarRow, BottomRowShowsPanelCaptionsBelowTheHostsBoxAndFollowsItsBar)
   auto* box = new QLineEdit(host.bottom);
   ASSERT_TRUE(host.Show());
   EXPECT_GE(host.bottom->Height(), box->sizeHint().height()) << "room for the box, even empty";
-  bottom->Append(host.bar.AddItem("PANEL", -1, "   Go:", kStylePanel, "", 0, 0));
+  bottom->Append(host.bar.AddItem("PANEL", -1, "   Go:", ItemStyle::Panel, "", 0, 0));
   const QList<QLabel*> labels = host.bottom->findChildren<QLabel*>();
   ASSERT_EQ(labels.size(), 1);
   EXPECT_EQ(labels[0]->text(), "   Go:");
   // The box stays above the row's own widgets.
   EXPECT_GT(host.bottom->children().indexOf(box), host.bottom->children().indexOf(labels[0]));
   bottom->Clear();
-  bottom->Append(host.bar.AddItem("B:CHECK", -1, "Tick", kStyleCheck, "", 0, 0));
+  bottom->Append(host.bar.AddItem("B:CHECK", -1, "Tick", ItemStyle::Check, "", 0, 0));
   ASSERT_TRUE(QTest::qWaitFor([&] { return host.bottom->findChildren<QLabel*>().isEmpty(); }));
   auto* button = host.bottom->findChild<QToolButton*>();
   ASSERT_NE(button, nullptr);

@@ -9,13 +9,12 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 
 #include "console/ConsoleSession.h"
-#include "console/clsConsole.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"
 #include "platform/Directory.h"
+#include "qtsupport/InputCodes.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {
@@ -24,14 +23,7 @@ namespace {
 // Texts are compared as std::string for readable failures.
 class ConsoleRules : public ::testing::Test {
  protected:
-  ConsoleRules()
-      : interpreter_(editor_, console_, state_,
-                     [this](const QString& c) { caption_ = c.toStdString(); }),
-        input_(editor_, interpreter_, state_, [this] { return highlight_; }) {
-    QObject::connect(&console_, &clsConsole::OutputReceived,
-                     std::bind_front(&CommandInterpreter::myConsole_OutputReceived, &interpreter_));
-    QObject::connect(&console_, &clsConsole::Complete,
-                     std::bind_front(&CommandInterpreter::myConsole_Complete, &interpreter_));
+  ConsoleRules() {
     std::filesystem::create_directory(home_ + "/sub");
     TrySetCurrentDir(home_);
     editor_.SetEventSink(&input_);
@@ -40,10 +32,10 @@ class ConsoleRules : public ::testing::Test {
   ~ConsoleRules() override { editor_.SetEventSink(nullptr); }
 
   std::string Text() const { return editor_.findChild<QsciScintilla*>()->text().toStdString(); }
-  void Tree(const std::string& path) { interpreter_.DirLS_FolderChange(path.c_str(), {}); }
+  void Tree(const std::string& path) { session_.DirLS_FolderChange(path); }
   void Type(const std::string& text) { QTest::keyClicks(editor_.focusProxy(), text.c_str()); }
   bool Idle() {
-    return QTest::qWaitFor([&] { return !state_.bBusy; }, 10000);
+    return QTest::qWaitFor([&] { return !session_.bBusy(); }, 10000);
   }
   void Run(const std::string& command) {
     Type(command + "\r");
@@ -54,12 +46,10 @@ class ConsoleRules : public ::testing::Test {
   test::TempDir dir_;
   const std::string home_ = std::filesystem::canonical(dir_.path()).string(), prompt_ = home_ + ">";
   ConsoleEditor editor_;
-  clsConsole console_;
-  ShellState state_;
   std::string caption_;
   bool highlight_ = false;
-  CommandInterpreter interpreter_;
-  PromptInput input_;
+  ConsoleSession session_{editor_, [this](const std::string& c) { caption_ = c; }};
+  PromptInput input_{editor_, session_, [this] { return highlight_; }};
 };
 
 TEST_F(ConsoleRules, PromptsFollowOutputAndTheCaretStandsBehindThem) {
@@ -77,10 +67,10 @@ TEST_F(ConsoleRules, PromptsFollowOutputAndTheCaretStandsBehindThem) {
 
 TEST_F(ConsoleRules, WhileBusyNothingWritesAndTheTreeIsIgnored) {
   Type("sleep 1\r");
-  ASSERT_TRUE(state_.bBusy);
+  ASSERT_TRUE(session_.bBusy());
   EXPECT_EQ(caption_, "Working... - Pelorin");
   input_.FocusGained();
-  input_.MouseClick(1, 0, 5, 5);
+  input_.MouseClick(kLeftButton, 0, 5, 5);
   EXPECT_TRUE(editor_.ReadOnly());
   Type("zzz");
   input_.WindowKeyReleased(Qt::Key_F2);
@@ -136,13 +126,13 @@ TEST_F(ConsoleRules, DamagedPromptsAreRefused) {
   const std::string no = "\nInvalid input\n";
   EXPECT_EQ(Text(), home_.substr(0, home_.size() - 1) + "x" + no + home_ + no + other + "true" +
                         prompt_ + no + prompt_);
-  EXPECT_EQ(state_.strLastCommand, "");
+  EXPECT_EQ(session_.strLastCommand(), "");
 }
 
 TEST_F(ConsoleRules, EnterTakesTheLastLineOnlyPasteLeavesTheTailAndF2RecallsTheCommand) {
   input_.WindowKeyReleased(Qt::Key_F2);  // nothing to recall yet
   QApplication::clipboard()->setText(("one\ntwo\n" + prompt_ + "echo  tail").c_str());
-  editor_.RunEditorCommand(140);
+  editor_.RunEditorCommand(EditorCommand::kPaste);
   editor_.MoveCaret(2, 2);  // anywhere on the last line
   Run("");
   editor_.MoveCaret(0, 2);  // an earlier line is read-only and Enter there does nothing
@@ -154,7 +144,7 @@ TEST_F(ConsoleRules, EnterTakesTheLastLineOnlyPasteLeavesTheTailAndF2RecallsTheC
   input_.AfterKey();
   highlight_ = false;
   editor_.MoveCaret(4, 3);
-  input_.MouseClick(1, 0, 1, 1);
+  input_.MouseClick(kLeftButton, 0, 1, 1);
   EXPECT_FALSE(editor_.ReadOnly());
   EXPECT_EQ(editor_.HighlightRow(), 1) << "left where it was last set";
   input_.WindowKeyReleased(Qt::Key_F3);

@@ -18,10 +18,11 @@ struct RecordingShell : ShellCommands {
   NOTE(SavePrefVisibleSpaces) NOTE(SavePrefLineNumbering) NOTE(SavePrefHighlight)
   NOTE(OpenOnlineHelp) NOTE(OpenHelpGuide) NOTE(OpenHelpQuick) NOTE(OpenHelpAdd)
   NOTE(OpenVantreehomepage) NOTE_ARG(RunEditorCommand, int, "Run")
-  NOTE_ARG(ShowBottomPanel, int, "Panel") NOTE_ARG(ShowLineNumbers, bool, "Numbers")
+  NOTE_ARG(ShowLineNumbers, bool, "Numbers")
   NOTE_ARG(SetPrefHighlightLine, bool, "Highlight") NOTE_ARG(SetHighlightRow, int, "Row")
   NOTE_ARG(AddDevider, int, "AddDevider") NOTE_ARG(RemoveDevider, int, "RemoveDevider")
   int CurrentLine() override { return (calls << "CurrentLine", 41); }
+  void ShowBottomPanel(PanelMode m) override { calls << "Panel" + QString::number(int(m)); }
 };
 // clang-format on
 

@@ -81,7 +81,8 @@ TEST(Menus, BarsItemsIconsAndChecksFollowTheTableAndThePreferences) {
     EXPECT_EQ(calls, QStringList({on ? "238@27" : "239@27", on ? "0@28" : "1@28"}));
     QStringList items, bars;
     for (const BarItem* item : host.bar.AllItems())
-      items << item->Key() + '|' + item->Caption() + '|' + QString::number(item->Style()) + '|' +
+      items << item->Key() + '|' + item->Caption() + '|' +
+                   QString::number(static_cast<int>(item->Style())) + '|' +
                    QString::number(item->IconIndex()) + '|' + item->Action()->shortcut().toString();
     for (const Bar* bar : host.bar.AllBars()) {
       bars << bar->Key() + '|' + bar->Title();

@@ -36,23 +36,17 @@ S Document(const ConsoleEditor& editor) {
 class HostileOutput : public ::testing::Test {
  protected:
   HostileOutput() {
-    QObject::connect(&console_, &clsConsole::OutputReceived,
-                     std::bind_front(&CommandInterpreter::myConsole_OutputReceived, &interpreter_));
-    QObject::connect(&console_, &clsConsole::Complete,
-                     std::bind_front(&CommandInterpreter::myConsole_Complete, &interpreter_));
     editor_.SetEventSink(&input_);
     editor_.show();
-    interpreter_.DirLS_FolderChange(dir_.path().c_str(), {});
+    session_.DirLS_FolderChange(dir_.path());
   }
   ~HostileOutput() override { editor_.SetEventSink(nullptr); }
 
   test::ScopedCwd restoreCwd_;
   test::TempDir dir_;
   ConsoleEditor editor_;
-  clsConsole console_;
-  ShellState state_;
-  CommandInterpreter interpreter_{editor_, console_, state_, [](const QString&) {}};
-  PromptInput input_{editor_, interpreter_, state_, [] { return false; }};
+  ConsoleSession session_{editor_, [](const std::string&) {}};
+  PromptInput input_{editor_, session_, [] { return false; }};
 };
 
 TEST_F(HostileOutput, EveryByteValueCrOnlyLineEndsAndTenMegabytesOnOneLineArriveWhole) {
@@ -70,7 +64,7 @@ TEST_F(HostileOutput, EveryByteValueCrOnlyLineEndsAndTenMegabytesOnOneLineArrive
            Repeat("\xEF\xBF\xBD", 9) + " end\n"},
   };
   // Each tick still carries at most one pipe's worth; a quicker tick only shortens the wait.
-  console_.findChild<QTimer*>()->setInterval(10);
+  session_.myConsole().findChild<QTimer*>()->setInterval(10);
   for (const auto& [bytes, shown] : cases) {
     std::ofstream("f", std::ios::binary) << bytes;
     const std::size_t before = Document(editor_).size();
@@ -80,10 +74,10 @@ TEST_F(HostileOutput, EveryByteValueCrOnlyLineEndsAndTenMegabytesOnOneLineArrive
     QElapsedTimer clock;
     qint64 gap = 0;
     clock.start();
-    auto idle = [&] { return gap = std::max(gap, clock.restart()), !state_.bBusy; };
+    auto idle = [&] { return gap = std::max(gap, clock.restart()), !session_.bBusy(); };
     EXPECT_TRUE(QTest::qWaitFor(idle, 120000));
     EXPECT_LE(gap, 250 * PELORIN_TIMING_SLACK) << "the window stopped answering";
-    const S prompt = CommandInterpreter::Prompt().toStdString();
+    const S prompt = ConsoleSession::Prompt();
     EXPECT_TRUE(Document(editor_).substr(before) == "cat f\n" + shown + prompt);
   }
 }

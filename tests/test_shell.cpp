@@ -38,7 +38,7 @@ class Shell : public ::testing::Test {
   QString Text() const { return shell_->Editor().findChild<QsciScintilla*>()->text(); }
   void Click(const char* key) { shell_->Bars().FindItem(key)->Action()->trigger(); }
   bool BarShown() const { return shell_->Bars().Element(1)->Visible(); }
-  void Submit(int panel, const QString& text) {
+  void Submit(PanelMode panel, const QString& text) {
     shell_->ShowBottomPanel(panel);
     shell_->TextGoto().setText(text);
     QTest::keyRelease(&shell_->TextGoto(), Qt::Key_Return);
@@ -87,7 +87,7 @@ TEST_F(Shell, LayoutAsLoadedAndEachBottomPanelActsOnAnExistingLineOnly) {
   frmShell& shell = Open({home_});
   cSplitter& splitter = shell.Splitter();
   EXPECT_EQ(std::tuple(splitter.Orientation(), splitter.FullDrag(), splitter.Position()),
-            std::tuple(2, false, 200));
+            std::tuple(cSplitter::OrientationVertical, false, 200));
   EXPECT_EQ(std::pair(shell.DirLS().width(), shell.Editor().x()), std::pair(200, 204));
   QWidget& container = shell.picMainContainer();
   const int top = shell.Bars().Element(0)->Height();
@@ -95,31 +95,32 @@ TEST_F(Shell, LayoutAsLoadedAndEachBottomPanelActsOnAnExistingLineOnly) {
   EXPECT_EQ(shell.Editor().x() + shell.Editor().width(), shell.width());
 
   ConsoleEditor& editor = shell.Editor();
-  editor.AppendAtEnd("\nsecond\nthird\n" + home_ + ">");
+  editor.AppendAtEnd(("\nsecond\nthird\n" + home_ + ">").toStdString());
   QLineEdit& box = shell.TextGoto();
-  for (int panel : {1, 2, 3}) {
+  for (PanelMode panel : {PanelMode::GoToLine, PanelMode::AddDivider, PanelMode::RemoveDivider}) {
     shell.ShowBottomPanel(panel);
     EXPECT_TRUE(box.hasFocus());
     EXPECT_EQ(box.text(), "") << "emptied at each opening";
     EXPECT_EQ(container.height(), shell.height() - top - shell.Bars().Element(1)->Height());
     for (const QString refused : {"0", "-3", "", "5", "abc"}) {
       Submit(panel, refused);
-      EXPECT_TRUE(BarShown() && box.text() == refused) << panel << refused.toStdString();
+      EXPECT_TRUE(BarShown() && box.text() == refused)
+          << static_cast<int>(panel) << refused.toStdString();
     }
   }
   QTest::keyRelease(&box, Qt::Key_Escape);
   EXPECT_EQ(container.height(), shell.height() - top);
-  Submit(1, " 2abc");
+  Submit(PanelMode::GoToLine, " 2abc");
   EXPECT_FALSE(BarShown());
   // The returning focus re-evaluates the read-only rule.
   EXPECT_EQ(std::pair(editor.CurrentLine(), editor.ReadOnly()), std::pair(1, true));
-  Submit(2, "3");
+  Submit(PanelMode::AddDivider, "3");
   EXPECT_TRUE(editor.HasLineDivider(2));
-  shell.ShowBottomPanel(2);
-  Submit(1, "4");  // go-to replaces the open add-divider panel
+  shell.ShowBottomPanel(PanelMode::AddDivider);
+  Submit(PanelMode::GoToLine, "4");  // go-to replaces the open add-divider panel
   EXPECT_EQ(std::pair(editor.CurrentLine(), editor.ReadOnly()), std::pair(3, false));
   EXPECT_FALSE(editor.HasLineDivider(3)) << "Enter acted as go-to, not as add-divider";
-  Submit(3, "3");
+  Submit(PanelMode::RemoveDivider, "3");
   EXPECT_FALSE(editor.HasLineDivider(2));
 }
 

@@ -19,9 +19,9 @@ namespace pelorin::testing {
 struct MenuTestHost {
   MenuTestHost() {
     auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(top = bar.AddElement(kAlignTop, &window));
+    layout->addWidget(top = bar.AddElement(ElementAlignment::Top, &window));
     layout->addWidget(editor = new QsciScintilla(&window));
-    layout->addWidget(bottom = bar.AddElement(kAlignBottom, &window));
+    layout->addWidget(bottom = bar.AddElement(ElementAlignment::Bottom, &window));
     QObject::connect(&bar, &CommandBar::ItemClick, [this](int element, BarItem* item) {
       clicks << QStringLiteral("%1 %2%3").arg(element).arg(item->Key(),
                                                            item->CheckMark() ? " checked" : "");

@@ -1,0 +1,30 @@
+#pragma once
+
+// What the console session asks of the surface it writes to; the editor implements it, and the
+// session knows nothing else of the surface. Text is UTF-8 and goes in only at the end. Lines
+// and columns count from 0; columns count UTF-16 code units, as utf8::Utf16Length measures text.
+// Coloured output, redrawing the current output line and the input line's history will extend
+// this interface: everything the session does to the surface goes through here.
+
+#include <string>
+#include <string_view>
+
+namespace pelorin {
+
+class ConsoleView {
+ public:
+  virtual ~ConsoleView() = default;
+
+  // Adds the text after the last character, whatever the caret and the read-only state.
+  virtual void AppendAtEnd(std::string_view utf8) = 0;
+  virtual int LineCount() const = 0;                 // at least 1
+  virtual std::string LineText(int line) const = 0;  // without its line break
+  // Past the end of the line means its end; the line is clamped to the text.
+  virtual void MoveCaret(int line, int column) = 0;
+  // While on, the user cannot change the text.
+  virtual void SetReadOnly(bool on) = 0;
+  // Gives the surface the keyboard focus.
+  virtual void TakeFocus() = 0;
+};
+
+}  // namespace pelorin
