@@ -164,11 +164,9 @@ class PosixChild final : public ChildProcess {
       return true;
     }
     for (;;) {
-      int status = 0;
-      const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+      const pid_t r = ::waitpid(pid_, nullptr, WNOHANG);
       if (r == pid_) {
         reaped_ = true;
-        status_ = status;
         return true;
       }
       if (r == 0) {
@@ -259,7 +257,6 @@ class PosixChild final : public ChildProcess {
   int outFd_;
   int errFd_;
   bool reaped_ = false;
-  int status_ = 0;  // as waitpid gave it; kept for diagnostics
 };
 
 }  // namespace
