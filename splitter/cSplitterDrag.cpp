@@ -11,6 +11,19 @@
 
 namespace pelorin {
 
+namespace {
+
+// Hands a mouse event of the container to one of the splitter's mouse methods, with the button
+// and shift codes they take (buttons: the one that changed, or all held while moving).
+void Forward(cSplitter& splitter, void (cSplitter::*handler)(int, int, float, float),
+             Qt::MouseButtons buttons, const QMouseEvent& mouse) {
+  (splitter.*handler)(ButtonCode(buttons), ShiftCode(mouse.modifiers()),
+                      static_cast<float>(mouse.position().x()),
+                      static_cast<float>(mouse.position().y()));
+}
+
+}  // namespace
+
 void cSplitter::MouseDown(int Button, int /*Shift*/, float x, float y) {
   if (Button != kLeftButton || !IsBound()) {
     return;
@@ -92,31 +105,23 @@ bool cSplitter::eventFilter(QObject* watched, QEvent* event) {
   auto* widget = static_cast<QWidget*>(watched);
   switch (event->type()) {
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {  // a double click's second press is a press too
-      const auto* mouse = static_cast<QMouseEvent*>(event);
-      if (!IsBarEvent(widget, *mouse)) {
-        return false;
-      }
-      MouseDown(ButtonCode(mouse->button()), ShiftCode(mouse->modifiers()),
-                static_cast<float>(mouse->position().x()),
-                static_cast<float>(mouse->position().y()));
-      return true;
-    }
+    case QEvent::MouseButtonDblClick:  // a double click's second press is a press too
     case QEvent::MouseMove: {
       const auto* mouse = static_cast<QMouseEvent*>(event);
       if (!IsBarEvent(widget, *mouse)) {
         return false;
       }
-      MouseMove(ButtonCode(mouse->buttons()), ShiftCode(mouse->modifiers()),
-                static_cast<float>(mouse->position().x()),
-                static_cast<float>(mouse->position().y()));
+      if (event->type() == QEvent::MouseMove) {
+        Forward(*this, &cSplitter::MouseMove, mouse->buttons(), *mouse);
+      } else {
+        Forward(*this, &cSplitter::MouseDown, mouse->button(), *mouse);
+      }
       return true;
     }
     case QEvent::MouseButtonRelease: {
-      const auto* mouse = static_cast<QMouseEvent*>(event);
       const bool ending = dragging_;
-      MouseUp(ButtonCode(mouse->button()), ShiftCode(mouse->modifiers()),
-              static_cast<float>(mouse->position().x()), static_cast<float>(mouse->position().y()));
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      Forward(*this, &cSplitter::MouseUp, mouse->button(), *mouse);
       return ending;
     }
     case QEvent::Resize:
