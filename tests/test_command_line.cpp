@@ -55,14 +55,5 @@ TEST(ParseCommandLine, RecognisesTheBuiltInsExactly) {
   }
 }
 
-TEST(ParseCommandLine, NormalisedCdVariantsReachTheParent) {
-  // "cd  .." and "cd\t.." normalise to "cd .."; the argument is normalised again by cd itself.
-  for (const char* typed : {"cd  ..", "cd\t..", "  cd ..  "}) {
-    const ParsedLine parsed = ParseCommandLine(NormalizeBlanks(typed));
-    ASSERT_EQ(parsed.kind, LineKind::Cd) << typed;
-    EXPECT_EQ(NormalizeBlanks(parsed.argument), "..") << typed;
-  }
-}
-
 }  // namespace
 }  // namespace pelorin
