@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The folder tree on the left of the window (DirLS): folders only, listed lazily in the file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The Help menu's pages, opened in the user's web browser. Nothing waits for the browser and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The window's bars and items: menu row, drop-downs, context menu and bottom bar, built once

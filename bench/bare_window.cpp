@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor for the start-up benchmark: a bare window holding a QScintilla editor, started and
 // shown the way the program shows its own window, with nothing else in it.
 #include <Qsci/qsciscintilla.h>

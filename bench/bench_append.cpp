@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what the console surface costs as its history grows: one timer tick's output appended
 // at 1 thousand, 100 thousand and 1 million lines of history, find-and-mark-all and go-to-line on
 // a million lines, and the memory taken per MB of console text. Each figure with its goal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streams a large output through both pipes into the real console surface, by the path a typed
 // command takes, and prints how close the run comes to the runner's designed rate and what the
 // window's thread spends meanwhile. Afterwards the surface's text is checked byte for byte.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks and the program (Release, in build-bench) and runs every benchmark in
 # turn, printing each figure with its goal and whether it holds ("holds" / "misses").
 # Takes a few minutes: bench_stream alone streams 6 MiB per stream at the designed rate (~41 s).

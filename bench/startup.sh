@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up of the real program against a floor: a bare window holding a QScintilla editor
 # (bare_window), both started the same way under one private Xvfb. "Up" is the moment the
 # program's window is mapped and viewable (xdotool finds it by the process id); the program has

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails, naming each file and include, when a source file of a layer includes a header from a
 # folder that layer may not use (cmake/Layers.cmake). Run by CTest as the test "layers":
 #   cmake -D PELORIN_SOURCE_DIR=<source folder> -P cmake/CheckLayers.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Finds QScintilla for Qt 6 (Debian: libqscintilla2-qt6-dev), which ships no CMake package.
 # Defines the imported target QScintilla::QScintilla.
 find_path(QScintilla_INCLUDE_DIR Qsci/qsciscintilla.h

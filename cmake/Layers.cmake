@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The layers of the program, bottom to top. Each folder is one static library, pelorin_<folder>,
 # that links the libraries of the folders it uses (PELORIN_USES_<folder>), and with them what
 # those use in turn. Read by the build and by the check that no file includes a header from a

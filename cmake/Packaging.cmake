@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation of the program with its desktop entry, icons and manual page, and the Debian
 # package built from it by CPack (scripts/package.sh).
 if(NOT PELORIN_GUI OR WIN32)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for 64-bit Windows with mingw-w64 (Debian's g++-mingw-w64-x86-64-posix); the test
 # binaries run under Wine through CTest. The -posix compilers are needed: GoogleTest does not
 # build with the win32 thread model.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Decoding of the interpreter's output from a Windows code page, one read at a time. Behind

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The pure text rules of a typed command line: blank normalising and the built-in table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The tick logic of the process runner, without Qt: one waited command at a time, polled by

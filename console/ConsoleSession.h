@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The console session on the window's one thread: a typed line taking effect, the runner's

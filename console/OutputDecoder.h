@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Turns the raw bytes of one output stream into UTF-8 text, one read at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/Utf8.h"
 
 namespace pelorin::utf8 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The rules of well-formed UTF-8, shared by everything that cuts or checks UTF-8 text: the

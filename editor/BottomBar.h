@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What a bottom input panel needs of the bar along the window's bottom edge; the window

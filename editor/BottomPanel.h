@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The three bottom input panels (go to line, add divider, remove divider): the bottom bar shows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The console surface: an editor control reduced to what the console asks of it, and the view

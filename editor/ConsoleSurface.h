@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The QScintilla widget inside ConsoleEditor. It holds what must live in the Scintilla subclass:

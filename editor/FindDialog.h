@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The find dialog of the console surface: a text, a case switch and "Find next". Each search

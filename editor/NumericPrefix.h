@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The leading number of a text typed into a bottom panel, and the line index it names.

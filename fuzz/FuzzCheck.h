@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A check that stays on in optimised builds (the fuzzers are built with NDEBUG): a broken

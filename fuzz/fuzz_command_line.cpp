@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The blank normaliser and the built-in table on arbitrary typed lines.
 
 #include <cstddef>

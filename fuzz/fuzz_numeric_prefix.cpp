@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The leading-number reader of the bottom panels on arbitrary typed text.
 
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output decoder on arbitrary bytes, read in arbitrary pieces.
 // Input: one byte n (low four bits), then n 16-bit numbers that choose where the reads split the
 // rest, then the bytes of the stream itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The typed store layer reading values whose stored bytes and type are arbitrary.
 // Input: the stored type, one more type to request, which value name to use, then the bytes.
 // Each value is written raw, then read back through Registry::GetValue with every type; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The process's current directory and its change, shared by the cd built-in and the folder tree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Twips (1/1440 inch), the unit of the window's stored placement and of its fixed layout

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // UTF-8 <-> UTF-16 for the Windows platform files: the program's strings are UTF-8, the "W"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The folder the folder tree opens at when no start-up directory is stored: the root of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The program's stored values under HKEY_CURRENT_USER\Software\Pelorin: the six preferences

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Typed access to the per-user key-value store (the registry on Windows, a SQLite file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The raw per-user key-value store under the typed Registry layer, shaped like the Win32

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store on POSIX: one SQLite file, $XDG_CONFIG_HOME/pelorin/registry.db (default
 // ~/.config/pelorin/registry.db), private to its user (0600 in a 0700 folder).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <windows.h>
 // windows.h maps this name to its A/W form; ours is a function of its own.
 #undef ExpandEnvironmentStrings

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Window placement as the store keeps it: the outer frame of the normal window in twips.

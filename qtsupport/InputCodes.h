@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The numeric codes for mouse buttons and shift keys that the surface's click event, the

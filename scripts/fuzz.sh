@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets in fuzz/ (clang, ASan + UBSan, the Qt-free core) and runs each for
 # a bounded time, starting from its committed seed corpus. Any crash, leak, hang or broken
 # invariant fails the run; the input that caused it is kept in <build>/artifacts/.

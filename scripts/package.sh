@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Pelorin for release and makes the Debian package of it; prints the package's path.
 #   scripts/package.sh [build folder]      (default: build-pkg)
 # Install it with: sudo apt install ./<package>.deb

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package Pelorin needs to build, run and test.
 # Only what is missing is installed; the package lists are refreshed at most once.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the Qt-free core (process runner, registry, error texts, current directory) for
 # 64-bit Windows with mingw-w64 and runs its tests under Wine through CTest.
 #   scripts/test-windows.sh [build folder]      (default: build-win)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a fresh Debian machine, builds Pelorin and runs every test:
 # the normal build with warnings as errors, then the same suite under ASan+UBSan.
 set -euo pipefail

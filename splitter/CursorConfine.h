@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Confining the mouse cursor to a widget's area on the screen during a drag.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The checkered bar that follows the cursor while a splitter bar is dragged without moving the

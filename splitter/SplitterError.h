@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The run-time errors cSplitter raises to the caller of a property: a number the caller can test

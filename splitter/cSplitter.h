@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // cSplitter divides a container widget into two panes separated by a bar of fixed thickness and

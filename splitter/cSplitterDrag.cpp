@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dragging the bar of a cSplitter, and the optional forwarding of a container's events.
 
 #include <QBrush>

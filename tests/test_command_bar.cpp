@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command bar control on its own: check items, context menus, the bottom row.
 
 #include <gtest/gtest.h>

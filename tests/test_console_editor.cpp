@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console surface on real widgets: appending, caret, keys and shortcuts, clicks, the edit
 // commands and the dialogs.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console as the user meets it on the real surface: the prompt line, the built-ins, a real
 // interpreter run, output and completion, F2 and the read-only rule.
 #include <gtest/gtest.h>

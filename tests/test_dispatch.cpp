@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Menu keys mapped to the window's commands, in order, through a recording window.
 
 #include <gtest/gtest.h>

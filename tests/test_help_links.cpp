@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help pages' addresses, and that each Help command hands its page to the desktop.
 
 #include <gtest/gtest.h>

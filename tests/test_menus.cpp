@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bars and items of the window as built at load, read back from the command bar, and the
 // user's ways of choosing them: shortcuts with the editor focused, the menu row, the context menu.
 

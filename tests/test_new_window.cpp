@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "New window" starts the program file by its path as an argument vector: no shell ever sees
 // the path, so blanks and shell characters in the folder are just part of the name.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preference store: what start-up reads from it, what the saves write, the window placement.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The typed registry layer over the platform's store. Each test works in a key of its own (and,
 // on POSIX, in a store of its own under a scratch XDG_CONFIG_HOME).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile output shown through the whole console (surface, runner, interpreter, prompt line)
 // without loss while the event loop keeps answering, and the console destroyed mid-run.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process runner under wear: a thousand runs in a row, children that outlive or ignore a
 // stop, background programs that hold the pipes and runners destroyed around their child's end.
 // Each case ends with the same question: is every child reaped, and is nothing of ours left?

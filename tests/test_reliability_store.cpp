@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store when the disk fills up or its folder turns read-only: the write that cannot be made
 // fails with a reason, nothing crashes, and every value written before it is still there.
 #include <gtest/gtest.h>

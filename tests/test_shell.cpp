@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The assembled main window: start-up, menus acting on the surface and the store, the bottom
 // panels, the layout and the close-time saving.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SQLite-backed store under several processes, killed writers, damaged files and folders the
 // user may not enter.
 #include <gtest/gtest.h>

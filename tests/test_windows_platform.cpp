@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows half of the platform layer against the real system (Wine in CI): processes and
 // pipes through cmd, the console code page, the registry, message texts and drive changes.
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the program's own 16x16 menu pictures (used where the desktop theme has none).
 # Needs ImageMagick; the PNGs are committed, so a build never runs this.
 set -e

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The console as a person uses it: commands, errors, cd, run, a damaged prompt, F2, the caption.
 source "$(dirname "$0")/lib.sh"
 : "${PELORIN_BINARY:?}"

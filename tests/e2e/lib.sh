@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Helpers for driving the real program under Xvfb with xdotool and reading the surface back
 # through the clipboard. Sourced by the end-to-end scripts.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The assembled window as a person uses it: a quoted start folder, the menus' shortcuts, the
 # go-to panel, a second window, closing and coming back at the same size.
 source "$(dirname "$0")/lib.sh"

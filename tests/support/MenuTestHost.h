@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A window with a menu row, a QScintilla editor and a bottom bar, recording every ItemClick

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The platform the tests were built for. The cross build runs the same test sources under Wine;
