@@ -3,6 +3,7 @@
 
 #include <QImage>
 
+#include "qtsupport/InputCodes.h"
 #include "splitter/DragBar.h"
 #include "splitter/SplitterError.h"
 #include "splitter/cSplitter.h"
@@ -28,11 +29,12 @@ struct Rig : cSplitter {
     SetFullDrag(false);
   }
   // Puts the cursor at (x, y) of the container and reports the event there.
-  void Mouse(void (cSplitter::*handler)(int, int, float, float), int x, int y, int button = 1) {
+  void Mouse(void (cSplitter::*handler)(int, int, float, float), int x, int y,
+             int button = kLeftButton) {
     cursor = container->mapToGlobal(QPoint(x, y));
     (this->*handler)(button, 0, static_cast<float>(x), static_cast<float>(y));
   }
-  void Down(int x, int y, int button = 1) { Mouse(&cSplitter::MouseDown, x, y, button); }
+  void Down(int x, int y, int button = kLeftButton) { Mouse(&cSplitter::MouseDown, x, y, button); }
   void Move(int x, int y) { Mouse(&cSplitter::MouseMove, x, y); }
   void Up(int x, int y) { Mouse(&cSplitter::MouseUp, x, y); }
   QImage Shot() { return window.grab().toImage().convertToFormat(QImage::Format_RGB32); }
@@ -65,7 +67,7 @@ TEST(SplitterLayout, PositionIsClampedAndPanelOneKeepsItsMinimumInATinyContainer
 
 TEST(SplitterLayout, KeepProportionRoundsHalvesToEvenAndAMaximumWaitsForTheNextLayout) {
   Rig rig;
-  rig.SetMaximumSize(1, 150);
+  rig.SetMaximumSize(cSplitter::PanelLeftTop, 150);
   rig.Resize();
   EXPECT_EQ(rig.left->width(), 200) << "a layout that does not clamp leaves the bar";
   rig.SetKeepProportion(true);
@@ -89,7 +91,7 @@ TEST(SplitterProperties, InvalidValuesRaiseNumberedErrorsAndChangeNothing) {
     EXPECT_EQ(Error([&] { rig.MaximumSize(value); }), "9 test_splitter.cSplitter");
   }
   EXPECT_EQ(rig.Proportion(), 100.0F);
-  EXPECT_EQ(rig.Orientation(), 2);
+  EXPECT_EQ(rig.Orientation(), cSplitter::OrientationVertical);
 }
 
 TEST(SplitterBind, AdoptsTheLeftPanesParentAndMovesTheRightPaneIn) {
@@ -107,7 +109,7 @@ TEST(SplitterDrag, OnlyTheLeftButtonDragsAndACancelledDragLeavesNoState) {
   Rig rig;
   int asked = 0;
   QObject::connect(&rig, &cSplitter::BeforeDrag, [&](float&, float&, bool& c) { c = ++asked > 0; });
-  for (int button : {2, 4, 1}) {
+  for (int button : {kRightButton, kMiddleButton, kLeftButton}) {
     rig.Down(202, 50, button);
     EXPECT_EQ(rig.Bar(), nullptr);
     rig.Move(300, 50);
