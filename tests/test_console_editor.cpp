@@ -79,7 +79,7 @@ TEST_F(ConsoleEditorTest, AppendGoesToTheEndWithoutMovingTheCaretOrTheView) {
   EXPECT_EQ(sci_->firstVisibleLine(), 0);
 }
 
-TEST_F(ConsoleEditorTest, MoveCaretCountsCharactersAndNothingCostsPerCharacter) {
+TEST_F(ConsoleEditorTest, MoveCaretCountsCharactersAndTheViewComesBackHome) {
   // ä ö ü two bytes each, € 你 好 three; 😀 four bytes and two UTF-16 units.
   editor_->AppendAtEnd(
       "\xc3\xa4\xc3\xb6\xc3\xbc\xe2\x82\xacx\n\xe4\xbd\xa0\xe5\xa5\xbdy\n\xf0\x9f\x98\x80z");
