@@ -38,8 +38,8 @@ enum class ItemStyle { Normal = 0, Separator = 1, Panel = 3, Check = 4 };
 // a row of buttons.
 enum class ElementAlignment { Top = 1, Bottom = 2 };
 
-// Windows virtual-key codes of the keys that have no character of their own; letters and digits
-// are their upper-case characters ('N').
+// The Windows virtual-key code of F1 (F2 to F24 follow it); the code of a letter or a digit is its
+// upper-case character ('N').
 inline constexpr int kVkF1 = 112;
 
 // A Windows virtual-key code (letters, digits, F1 to F24, and the common editing and movement
