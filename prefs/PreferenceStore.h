@@ -37,8 +37,9 @@ class PreferenceStore {
   static constexpr std::chrono::milliseconds kStoreWait{500};
 
   // Reads every value at once: applies the window state and, when normal, the placement
-  // (brought back onto the nearest screen when it would lie off every screen); returns the six
-  // preferences, each one falling back to its default when absent or unreadable.
+  // (brought back onto the nearest screen when it would lie off every screen; a size too small
+  // to use counts as absent); returns the six preferences, each one falling back to its
+  // default when absent or unreadable.
   Preferences GetPrefsFromReg(QWidget& window);
 
   // Each one creates the key first if needed (the message box when that fails); a failed

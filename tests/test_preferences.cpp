@@ -116,10 +116,18 @@ TEST_F(PreferencesTest, SwitchesAreOnOnlyForOneAndFontValuesOutOfTypeOrRangeAreA
 
 TEST_F(PreferencesTest, StoredStateAndPlacement) {
   const QRect screen = window_.screen()->availableGeometry();
-  StorePlacement(QRect(screen.right() + 5000, screen.top() - 3000, 300, 200));
+  StorePlacement(QRect(screen.right() + 5000, screen.top() - 3000, 400, 250));
   Open(window_);
   EXPECT_TRUE(screen.contains(window_.frameGeometry())) << "brought back onto the screen";
-  EXPECT_EQ(window_.frameGeometry().size(), QSize(300, 200));
+  EXPECT_EQ(window_.frameGeometry().size(), QSize(400, 250));
+  // A size too small to use (a width of 1, a height short of the menu row and a few lines)
+  // counts as absent; the smallest usable one is taken.
+  StorePlacement(QRect(kElsewhere.topLeft(), QSize(1, kMinUsableSize.height() - 1)));
+  Open(window_);
+  EXPECT_EQ(window_.frameGeometry(), QRect(kElsewhere.topLeft(), kDesign.size()));
+  StorePlacement(QRect(kElsewhere.topLeft(), kMinUsableSize));
+  Open(window_);
+  EXPECT_EQ(window_.frameGeometry(), QRect(kElsewhere.topLeft(), kMinUsableSize));
 
   StorePlacement(kElsewhere);
   Store("WindowState", 1);  // closed minimized: opens normal, where it was
