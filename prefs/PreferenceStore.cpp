@@ -3,8 +3,11 @@
 
 #include <QMessageBox>
 #include <QWidget>
+#include <algorithm>
 #include <limits>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "platform/Directory.h"
 #include "prefs/Registry.h"
@@ -16,22 +19,41 @@ namespace {
 
 constexpr regapi::Root kRoot = regapi::kCurrentUser;
 const std::string kKeyPath = "Software\\Pelorin";
+using Registry::NamedValue;
 
-std::optional<std::int32_t> ReadNumber(const char* name) {
-  TypedValue value;
-  if (!Registry::GetValue(kRoot, kKeyPath, name, Registry::kRegDword, value)) {
-    return std::nullopt;
+// Every stored value, read at once: the values written together are read together.
+class StoredValues {
+ public:
+  StoredValues() {
+    for (const char* name :
+         {"WindowState", "WindowTop", "WindowLeft", "WindowWidth", "WindowHeight", "HighlightLine",
+          "LineNumbering", "VisibleSpaces", "FontSize"}) {
+      values_.push_back({name, Registry::kRegDword});
+    }
+    for (const char* name : {"FontName", "StartDir"}) {
+      values_.push_back({name, Registry::kRegSz});
+    }
+    Registry::GetValues(kRoot, kKeyPath, values_);
   }
-  return std::get<std::int32_t>(value);
-}
 
-std::optional<QString> ReadText(const char* name) {
-  TypedValue value;
-  if (!Registry::GetValue(kRoot, kKeyPath, name, Registry::kRegSz, value)) {
-    return std::nullopt;
+  std::optional<std::int32_t> Number(std::string_view name) const {
+    const NamedValue* v = Find(name);
+    return v != nullptr ? std::optional(std::get<std::int32_t>(v->value)) : std::nullopt;
   }
-  return QString::fromStdString(std::get<std::string>(value));
-}
+  std::optional<QString> Text(std::string_view name) const {
+    const NamedValue* v = Find(name);
+    return v != nullptr ? std::optional(QString::fromStdString(std::get<std::string>(v->value)))
+                        : std::nullopt;
+  }
+
+ private:
+  const NamedValue* Find(std::string_view name) const {
+    const auto it = std::find_if(values_.begin(), values_.end(),
+                                 [name](const NamedValue& v) { return v.name == name; });
+    return it != values_.end() && it->read ? &*it : nullptr;
+  }
+  std::vector<NamedValue> values_;
+};
 
 // Failed writes are silent: the next save or close tries again.
 void WriteNumber(const char* name, std::int32_t number) {
@@ -56,82 +78,102 @@ std::unique_ptr<QMessageBox> MakeCreateKeyFailureBox(QWidget* parent) {
                                        QMessageBox::Ok, parent);
 }
 
+std::unique_ptr<QMessageBox> MakeStoreNoticeBox(QWidget* parent, const QString& text) {
+  return std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Pelorin"), text,
+                                       QMessageBox::Ok, parent);
+}
+
 PreferenceStore::PreferenceStore(QWidget* parent)
-    : ShowCreateKeyFailure([parent] { MakeCreateKeyFailureBox(parent)->exec(); }) {}
+    : ShowCreateKeyFailure([parent] { MakeCreateKeyFailureBox(parent)->exec(); }),
+      ShowStoreNotice([parent](const QString& text) { MakeStoreNoticeBox(parent, text)->exec(); }) {
+}
 
 Preferences PreferenceStore::GetPrefsFromReg(QWidget& window) {
+  const StoredValues stored = [] {
+    const Registry::WaitBudget budget(kStoreWait);
+    return StoredValues();
+  }();
   const Qt::WindowStates others =
       window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen);
   // A window closed while minimized opens normal.
-  window.setWindowState(ReadNumber("WindowState") == 2 ? others | Qt::WindowMaximized : others);
+  window.setWindowState(stored.Number("WindowState") == 2 ? others | Qt::WindowMaximized : others);
 
   if (IsNormal(window.windowState())) {
-    StoredPlacement stored;
-    stored.top = ReadNumber("WindowTop");
-    stored.left = ReadNumber("WindowLeft");
-    stored.width = ReadNumber("WindowWidth");
-    stored.height = ReadNumber("WindowHeight");
-    ApplyPlacement(window, stored);
+    ApplyPlacement(window,
+                   StoredPlacement{stored.Number("WindowTop"), stored.Number("WindowLeft"),
+                                   stored.Number("WindowWidth"), stored.Number("WindowHeight")});
   }
 
   Preferences prefs;
-  prefs.PrefHighlightLine = ReadNumber("HighlightLine") == 1;
-  const auto lineNumbering = ReadNumber("LineNumbering");
+  prefs.PrefHighlightLine = stored.Number("HighlightLine") == 1;
+  const auto lineNumbering = stored.Number("LineNumbering");
   prefs.PrefLineNumbering = !lineNumbering || *lineNumbering == 1;
-  prefs.PrefVisibleSpaces = ReadNumber("VisibleSpaces") == 1;
-  if (auto name = ReadText("FontName")) {
+  prefs.PrefVisibleSpaces = stored.Number("VisibleSpaces") == 1;
+  if (auto name = stored.Text("FontName")) {
     prefs.PrefFontName = *name;
   }
   // A size beyond 16 bits cannot be narrowed: it counts as absent.
-  if (auto size = ReadNumber("FontSize"); size && *size >= std::numeric_limits<qint16>::min() &&
-                                          *size <= std::numeric_limits<qint16>::max()) {
+  if (auto size = stored.Number("FontSize"); size && *size >= std::numeric_limits<qint16>::min() &&
+                                             *size <= std::numeric_limits<qint16>::max()) {
     prefs.PrefFontSize = static_cast<qint16>(*size);
   }
-  if (auto dir = ReadText("StartDir")) {
+  if (auto dir = stored.Text("StartDir")) {
     prefs.PrefStartDir = *dir;
   }
+  TellStoreNotice();
   return prefs;
+}
+
+void PreferenceStore::TellStoreNotice() {
+  if (const std::string notice = Registry::TakeStoreNotice(); !notice.empty() && ShowStoreNotice) {
+    ShowStoreNotice(QString::fromStdString(notice));
+  }
 }
 
 bool PreferenceStore::EnsureKey() {
   if (Registry::KeyExists(kRoot, kKeyPath) || Registry::CreateKey(kRoot, kKeyPath)) {
     return true;
   }
+  TellStoreNotice();  // why, when the store knows, before the box
   if (ShowCreateKeyFailure) {
     ShowCreateKeyFailure();
   }
   return false;
 }
 
-void PreferenceStore::SavePrefCurDir() {
-  if (EnsureKey()) {
-    WriteText("StartDir", CurrentDirectory());
+template <typename Write>
+void PreferenceStore::Save(Write write) {
+  {
+    const Registry::WaitBudget budget(kStoreWait);
+    if (!EnsureKey()) {
+      return;
+    }
+    write();
   }
+  TellStoreNotice();
+}
+
+void PreferenceStore::SavePrefCurDir() {
+  Save([] { WriteText("StartDir", CurrentDirectory()); });
 }
 
 void PreferenceStore::SavePrefLineNumbering(bool shown) {
-  if (EnsureKey()) {
-    WriteNumber("LineNumbering", shown ? 1 : 0);
-  }
+  Save([shown] { WriteNumber("LineNumbering", shown ? 1 : 0); });
 }
 
 void PreferenceStore::SavePrefVisibleSpaces(bool visible) {
-  if (EnsureKey()) {
-    WriteNumber("VisibleSpaces", visible ? 1 : 0);
-  }
+  Save([visible] { WriteNumber("VisibleSpaces", visible ? 1 : 0); });
 }
 
 void PreferenceStore::SavePrefHighlight(bool on) {
-  if (EnsureKey()) {
-    WriteNumber("HighlightLine", on ? 1 : 0);
-  }
+  Save([on] { WriteNumber("HighlightLine", on ? 1 : 0); });
 }
 
 void PreferenceStore::SavePrefFont(const QString& name, qint16 size) {
-  if (EnsureKey()) {
+  Save([&name, size] {
     WriteText("FontName", name.toStdString());
     WriteNumber("FontSize", size);
-  }
+  });
 }
 
 void PreferenceStore::SaveWindowPlacement(const QWidget& window) {
@@ -139,17 +181,26 @@ void PreferenceStore::SaveWindowPlacement(const QWidget& window) {
   const std::int32_t stored = (state & Qt::WindowMinimized)                            ? 1
                               : (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) ? 2
                                                                                        : 0;
-  // A new user has no key until a preference is saved; without it the placement of the first
-  // run would be lost. It is made here silently: closing never shows a message.
-  Registry::CreateKey(kRoot, kKeyPath);
-  WriteNumber("WindowState", stored);
+  std::vector<NamedValue> values{{"WindowState", Registry::kRegDword, stored}};
   if (stored == 0) {
     const StoredPlacement placement = CurrentPlacement(window);
-    WriteNumber("WindowTop", *placement.top);
-    WriteNumber("WindowLeft", *placement.left);
-    WriteNumber("WindowWidth", *placement.width);
-    WriteNumber("WindowHeight", *placement.height);
+    for (const auto& [name, value] : {std::pair{"WindowTop", placement.top},
+                                      {"WindowLeft", placement.left},
+                                      {"WindowWidth", placement.width},
+                                      {"WindowHeight", placement.height}}) {
+      values.push_back({name, Registry::kRegDword, *value});
+    }
   }
+  {
+    const Registry::WaitBudget budget(kStoreWait);
+    // A new user has no key until a preference is saved; without it the placement of the
+    // first run would be lost. It is made here silently: only what the store tells is shown.
+    Registry::CreateKey(kRoot, kKeyPath);
+    // One write: another window closing at the same moment, or this process dying part way,
+    // leaves one window's whole placement, never a mix.
+    Registry::SetValues(kRoot, kKeyPath, values);
+  }
+  TellStoreNotice();
 }
 
 }  // namespace pelorin

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -18,6 +19,8 @@ namespace pelorin {
 
 // The one message box of the store: "Unable to create registry key.", OK only, no icon.
 std::unique_ptr<QMessageBox> MakeCreateKeyFailureBox(QWidget* parent);
+// What the store tells its user once (a file moved aside, a store refused): the text, OK only.
+std::unique_ptr<QMessageBox> MakeStoreNoticeBox(QWidget* parent, const QString& text);
 
 class PreferenceStore {
  public:
@@ -26,10 +29,18 @@ class PreferenceStore {
 
   // Shown when a save finds no key and cannot create it. Replaceable, for tests.
   std::function<void()> ShowCreateKeyFailure;
+  // Shown once for what the store did or refused (a file moved aside, and where; a store it
+  // will not use, and why), after the reading or saving that met it. Replaceable, for tests.
+  std::function<void(const QString&)> ShowStoreNotice;
 
-  // Reads every value: applies the window state and, when normal, the placement (brought back
-  // onto the nearest screen when it would lie off every screen); returns the six preferences,
-  // each one falling back to its default when absent or unreadable.
+  // Each operation below waits for a store another process holds at most this long, all its
+  // reads or writes together, and then goes on without what it could not read or write.
+  static constexpr std::chrono::milliseconds kStoreWait{500};
+
+  // Reads every value at once: applies the window state and, when normal, the placement
+  // (brought back onto the nearest screen when it would lie off every screen; a size too small
+  // to use counts as absent); returns the six preferences, each one falling back to its
+  // default when absent or unreadable.
   Preferences GetPrefsFromReg(QWidget& window);
 
   // Each one creates the key first if needed (the message box when that fails); a failed
@@ -41,11 +52,14 @@ class PreferenceStore {
   void SavePrefFont(const QString& name, qint16 size);
 
   // The close-time saving: "WindowState" (0 normal, 1 minimized, 2 maximized) and, in the
-  // normal state only, the four placement values. The key is neither tested nor created.
+  // normal state only, the four placement values, written in one go: whole or not at all.
   void SaveWindowPlacement(const QWidget& window);
 
  private:
+  template <typename Write>
+  void Save(Write write);
   bool EnsureKey();
+  void TellStoreNotice();
 };
 
 }  // namespace pelorin

@@ -13,7 +13,7 @@ namespace {
 std::string g_lastError;
 
 void FailWithCode(SysError code) {
-  g_lastError = ApiErrorText(code);
+  g_lastError = code == regapi::kStoreRefused ? regapi::RefusalReason() : ApiErrorText(code);
   // Some codes have no system text (234, "more data", on POSIX): a failure still says why.
   if (g_lastError.empty()) {
     g_lastError = "System error " + std::to_string(code);
@@ -110,6 +110,102 @@ TypedValue Decode(std::uint32_t type, const std::vector<std::uint8_t>& data, std
   }
 }
 
+// GetValue on a key already open.
+bool ReadFromKey(regapi::Key* key, const std::string& name, std::uint32_t type, TypedValue& value) {
+  // Another window may rewrite the value between the probe and the read: a value that grew in
+  // between is probed again, a few times, rather than reported as a failure.
+  constexpr int kAttempts = 3;
+  for (int attempt = 1;; ++attempt) {
+    std::uint8_t probe[4] = {};
+    std::uint32_t stored = 0;
+    std::uint32_t size = 0;
+    SysError rc = regapi::QueryValue(key, name, &stored, probe, &size);
+    if (rc != 0 && rc != regapi::kMoreData) {
+      FailWithCode(rc);
+      return false;
+    }
+    if (stored != type) {
+      FailWithText(TypeMismatch(stored, type));
+      return false;
+    }
+    // Integers are read into exactly four bytes whatever the stored size claims, so a longer
+    // value cannot overrun the integer; it fails with "more data" instead.
+    const bool integer = type == kRegDword || type == kRegDwordBigEndian;
+    std::uint32_t capacity = integer ? 4 : size;
+    std::vector<std::uint8_t> data(capacity > 0 ? capacity : 1, 0);
+    std::uint32_t readType = 0;
+    rc = regapi::QueryValue(key, name, &readType, data.data(), &capacity);
+    const bool changed = rc == regapi::kMoreData || (rc == 0 && readType != type);
+    if (changed && !integer && attempt < kAttempts) {
+      continue;
+    }
+    if (rc != 0) {
+      FailWithCode(rc);
+      return false;
+    }
+    if (readType != type) {
+      FailWithText(TypeMismatch(readType, type));
+      return false;
+    }
+    value = Decode(type, data, capacity);
+    return true;
+  }
+}
+
+// The bytes SetValue writes for the value as the type asked for, which becomes the type
+// written; false, with the reason, when the value cannot be stored so.
+bool Encode(std::uint32_t& type, const TypedValue& value, std::vector<std::uint8_t>& data) {
+  switch (type) {
+    case kRegSz:
+    case kRegExpandSz: {
+      const std::string text = AsText(value);
+      type = TextType(text);
+      data.assign(text.begin(), text.end());
+      data.push_back(0);
+      break;
+    }
+    case kRegBinary:
+      if (!std::holds_alternative<std::vector<std::uint8_t>>(value)) {
+        FailWithText("The value type is not consistent.");
+        return false;
+      }
+      data = std::get<std::vector<std::uint8_t>>(value);
+      break;
+    case kRegDword:
+    case kRegDwordBigEndian: {
+      std::int32_t number = 0;
+      if (const auto* n32 = std::get_if<std::int32_t>(&value)) {
+        number = *n32;
+      } else if (const auto* n16 = std::get_if<std::int16_t>(&value)) {
+        number = *n16;
+      } else {
+        FailWithText("The value type is not consistent.");
+        return false;
+      }
+      type = kRegDword;
+      const auto bits = static_cast<std::uint32_t>(number);
+      data = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+              static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+      break;
+    }
+    default:
+      FailWithText("The value type is not compatible with the available registry types.");
+      return false;
+  }
+  return true;
+}
+
+bool WriteToKey(regapi::Key* key, const std::string& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) {
+  const SysError rc =
+      regapi::SetValue(key, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
+  if (rc != 0) {
+    FailWithCode(rc);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool KeyExists(regapi::Root root, const std::string& path) {
@@ -154,44 +250,7 @@ bool GetValue(regapi::Root root, const std::string& path, const std::string& nam
     FailWithCode(rc);
     return false;
   }
-  // Another window may rewrite the value between the probe and the read: a value that grew in
-  // between is probed again, a few times, rather than reported as a failure.
-  constexpr int kAttempts = 3;
-  for (int attempt = 1;; ++attempt) {
-    std::uint8_t probe[4] = {};
-    std::uint32_t stored = 0;
-    std::uint32_t size = 0;
-    SysError rc = regapi::QueryValue(key.get(), name, &stored, probe, &size);
-    if (rc != 0 && rc != regapi::kMoreData) {
-      FailWithCode(rc);
-      return false;
-    }
-    if (stored != type) {
-      FailWithText(TypeMismatch(stored, type));
-      return false;
-    }
-    // Integers are read into exactly four bytes whatever the stored size claims, so a longer
-    // value cannot overrun the integer; it fails with "more data" instead.
-    const bool integer = type == kRegDword || type == kRegDwordBigEndian;
-    std::uint32_t capacity = integer ? 4 : size;
-    std::vector<std::uint8_t> data(capacity > 0 ? capacity : 1, 0);
-    std::uint32_t readType = 0;
-    rc = regapi::QueryValue(key.get(), name, &readType, data.data(), &capacity);
-    const bool changed = rc == regapi::kMoreData || (rc == 0 && readType != type);
-    if (changed && !integer && attempt < kAttempts) {
-      continue;
-    }
-    if (rc != 0) {
-      FailWithCode(rc);
-      return false;
-    }
-    if (readType != type) {
-      FailWithText(TypeMismatch(readType, type));
-      return false;
-    }
-    value = Decode(type, data, capacity);
-    return true;
-  }
+  return ReadFromKey(key.get(), name, type, value);
 }
 
 bool SetValue(regapi::Root root, const std::string& path, const std::string& name,
@@ -202,50 +261,73 @@ bool SetValue(regapi::Root root, const std::string& path, const std::string& nam
     return false;
   }
   std::vector<std::uint8_t> data;
-  switch (type) {
-    case kRegSz:
-    case kRegExpandSz: {
-      const std::string text = AsText(value);
-      type = TextType(text);
-      data.assign(text.begin(), text.end());
-      data.push_back(0);
-      break;
-    }
-    case kRegBinary:
-      if (!std::holds_alternative<std::vector<std::uint8_t>>(value)) {
-        FailWithText("The value type is not consistent.");
-        return false;
-      }
-      data = std::get<std::vector<std::uint8_t>>(value);
-      break;
-    case kRegDword:
-    case kRegDwordBigEndian: {
-      std::int32_t number = 0;
-      if (const auto* n32 = std::get_if<std::int32_t>(&value)) {
-        number = *n32;
-      } else if (const auto* n16 = std::get_if<std::int16_t>(&value)) {
-        number = *n16;
-      } else {
-        FailWithText("The value type is not consistent.");
-        return false;
-      }
-      type = kRegDword;
-      const auto bits = static_cast<std::uint32_t>(number);
-      data = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-              static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
-      break;
-    }
-    default:
-      FailWithText("The value type is not compatible with the available registry types.");
-      return false;
+  return Encode(type, value, data) && WriteToKey(key.get(), name, type, data);
+}
+
+bool GetValues(regapi::Root root, const std::string& path, std::vector<NamedValue>& values) {
+  for (NamedValue& v : values) {
+    v.read = false;
   }
-  const SysError rc =
-      regapi::SetValue(key.get(), name, type, data.data(), static_cast<std::uint32_t>(data.size()));
-  if (rc != 0) {
+  OpenedKey key;
+  if (SysError rc = key.Open(root, path, regapi::kQueryValue)) {
+    FailWithCode(rc);
+    return false;
+  }
+  const bool grouped = regapi::BeginGroup(key.get()) == 0;
+  bool all = true;
+  for (NamedValue& v : values) {
+    v.read = ReadFromKey(key.get(), v.name, v.type, v.value);
+    all = all && v.read;
+  }
+  if (grouped) {
+    regapi::EndGroup(key.get(), true);
+  }
+  return all;
+}
+
+bool SetValues(regapi::Root root, const std::string& path, std::vector<NamedValue>& values) {
+  OpenedKey key;
+  if (SysError rc = key.Open(root, path, regapi::kSetValue)) {
+    FailWithCode(rc);
+    return false;
+  }
+  std::vector<std::vector<std::uint8_t>> data(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!Encode(values[i].type, values[i].value, data[i])) {
+      return false;
+    }
+  }
+  if (SysError rc = regapi::BeginGroup(key.get())) {
+    FailWithCode(rc);
+    return false;
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!WriteToKey(key.get(), values[i].name, values[i].type, data[i])) {
+      regapi::EndGroup(key.get(), false);
+      return false;
+    }
+  }
+  if (SysError rc = regapi::EndGroup(key.get(), true)) {
     FailWithCode(rc);
     return false;
   }
   return true;
+}
+
+WaitBudget::WaitBudget(std::chrono::milliseconds budget) {
+  const regapi::Deadline mine = std::chrono::steady_clock::now() + budget;
+  previous_ = regapi::SetDeadline(mine);
+  if (previous_ && *previous_ < *mine) {
+    regapi::SetDeadline(previous_);  // an enclosing budget ends sooner
+  }
+}
+
+WaitBudget::~WaitBudget() {
+  regapi::SetDeadline(previous_);
+}
+
+std::string TakeStoreNotice() {
+  return regapi::TakeStoreNotice();
 }
 
 std::string ExpandEnvironment(const std::string& text) {

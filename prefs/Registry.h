@@ -6,6 +6,7 @@
 // outlives a call. Failures return false and leave the reason in LastRegistryError().
 // Nothing here uses Qt; the platform part is regapi (prefs/RegistryApi.h).
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -45,6 +46,45 @@ bool GetValue(regapi::Root root, const std::string& path, const std::string& nam
 // receives the code actually written.
 bool SetValue(regapi::Root root, const std::string& path, const std::string& name,
               std::uint32_t& type, const TypedValue& value);
+
+// One of several values read or written together: its name, its type (a write's receives the
+// code written) and the value; read tells whether a read delivered it.
+struct NamedValue {
+  std::string name;
+  std::uint32_t type = 0;
+  TypedValue value = {};
+  bool read = false;
+};
+
+// Reads several values under one key, each as GetValue would, all from one moment of the store
+// (on Windows each as its read comes). A value not read keeps its value; LastRegistryError
+// gives the reason for the last one missed. True when every one was read.
+bool GetValues(regapi::Root root, const std::string& path, std::vector<NamedValue>& values);
+
+// Writes several values under one key, each as SetValue would, kept together: all of them, or
+// none when any cannot be written, and a reader sees all or none. When one of them cannot be
+// stored as its type nothing is written, on every platform. Windows' registry keeps each value
+// as it is written under the one open key: there a failure part way keeps the earlier ones,
+// and a reader in between sees some of them.
+bool SetValues(regapi::Root root, const std::string& path, std::vector<NamedValue>& values);
+
+// While it lives, operations wait for a store another process holds only until budget has
+// passed since it was made, all of them together; past that, an operation that would wait
+// fails at once. Without one, each wait lasts up to five seconds.
+class WaitBudget {
+ public:
+  explicit WaitBudget(std::chrono::milliseconds budget);
+  ~WaitBudget();
+  WaitBudget(const WaitBudget&) = delete;
+  WaitBudget& operator=(const WaitBudget&) = delete;
+
+ private:
+  regapi::Deadline previous_;
+};
+
+// What the store did or refused that its user should be told, once: a file that could not be
+// used moved aside (and where), a store refused (and why). Empty when there is nothing new.
+std::string TakeStoreNotice();
 
 std::string ExpandEnvironment(const std::string& text);
 std::uint32_t SwapByteOrder(std::uint32_t value);

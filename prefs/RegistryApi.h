@@ -10,7 +10,9 @@
 // 234 (more data) when a value does not fit the caller's buffer, and so on.
 // Nothing here uses Qt.
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/SysError.h"
@@ -29,6 +31,10 @@ inline constexpr SysError kFileNotFound = 2;
 // POSIX its text is errno 5's ("Input/output error"); only the code is a contract.
 inline constexpr SysError kAccessDenied = 5;
 inline constexpr SysError kMoreData = 234;
+// The store would not open a file or folder it must not use (a link, another user's, one that
+// cannot be made private); RefusalReason() says which and why. Bit 29 marks a code as the
+// program's own on Windows, where no system code has it.
+inline constexpr SysError kStoreRefused = 0x20000001;
 
 // An open key; valid from a successful OpenKey/CreateKey until CloseKey. A failed open leaves
 // the caller's pointer untouched.
@@ -44,6 +50,28 @@ SysError QueryValue(Key* key, const std::string& name, std::uint32_t* type, std:
 SysError SetValue(Key* key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size);
 void CloseKey(Key* key);
+
+// Several calls on one key as one: between BeginGroup and EndGroup every value read comes from
+// one moment of the store, and the values written are kept together (EndGroup with commit) or
+// not at all (without, or when the key is closed first). Windows' registry has no such group:
+// there each value is read and kept as its own call comes, and these two do nothing.
+SysError BeginGroup(Key* key);
+SysError EndGroup(Key* key, bool commit);
+
+// How long a call may wait for a store another process holds: until the deadline when one is
+// set (every call's waits together), otherwise up to five seconds for each wait. A call that
+// would wait past it fails at once. Returns the deadline it replaces. Windows' registry makes
+// no caller wait for another process; the deadline changes nothing there.
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+Deadline SetDeadline(Deadline deadline);
+
+// Why the store last answered kStoreRefused: the file or folder and what is wrong with it.
+std::string RefusalReason();
+
+// What the store did or refused that its user should be told, in words for the user: a file
+// that could not be used moved aside (and where to), a store refused (and why). Each is told
+// once per process; empty when there is nothing new. Taking it empties it. Never on Windows.
+std::string TakeStoreNotice();
 
 // Expands %NAME% references from the environment; an unknown reference stays as written.
 std::string ExpandEnvironmentStrings(const std::string& text);

@@ -1,31 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store on POSIX: one SQLite file, $XDG_CONFIG_HOME/pelorin/registry.db (default
-// ~/.config/pelorin/registry.db), private to its user (0600 in a 0700 folder).
+// ~/.config/pelorin/registry.db), private to its user (0600 in a 0700 folder); what may be
+// opened there, and how, is StoreFolder's (prefs/StoreFolder_posix.h).
 //
 // A Key holds its own connection, so nothing stays open between two Registry operations and a
 // forked or second process never shares one. The file is in WAL mode: every write is one
 // transaction, a process killed mid-write leaves the file with every earlier commit, readers
-// never wait for a writer, and a writer that finds another one busy waits up to five seconds
-// for it rather than failing.
+// never wait for a writer, and a writer that finds another one busy waits for it (up to five
+// seconds, or until the deadline set) rather than failing. A key opened only to read falls
+// back on a connection that writes nothing, not even the log's index, when the disk is full:
+// reading needs no free space.
 //
-// Failures speak the registry's codes where it has one (2 missing key or value, which is
-// ENOENT too; 5 access denied); otherwise the errno the condition is best known by. A
-// file that is not a store, or a damaged one, gives EUCLEAN ("Structure needs cleaning"); a
-// store still locked after the wait gives EBUSY.
+// A file that is not a store (random bytes, a folder in its place, another program's tables)
+// is moved aside and a fresh store started. Failures speak the registry's codes where it has
+// one (2 missing key or value, which is ENOENT too; 5 access denied); otherwise the errno the
+// condition is best known by. A store still locked after the wait gives EBUSY.
 
-#include <fcntl.h>
-#include <pwd.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
+#include <string_view>
+#include <thread>
+#include <utility>
 
 #include "prefs/RegistryApi.h"
+#include "prefs/StoreFolder_posix.h"
 
 namespace pelorin::regapi {
 
@@ -34,16 +38,15 @@ struct Key {
   Root root = 0;
   std::string path;
   std::uint32_t access = 0;
+  bool grouped = false;  // between BeginGroup and EndGroup
 };
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
-#ifdef EUCLEAN
-constexpr SysError kDamaged = EUCLEAN;
-#else
-constexpr SysError kDamaged = EINVAL;
-#endif
+using Clock = std::chrono::steady_clock;
+// How long one wait for another process lasts when no deadline is set.
+constexpr auto kOwnWait = std::chrono::seconds(5);
+Deadline g_deadline;
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -54,44 +57,6 @@ struct StmtFinalizer {
   void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
 };
 using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    return home;
-  }
-  std::vector<char> buf(16384);
-  passwd pw{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr) {
-    return found->pw_dir;
-  }
-  return std::string();
-}
-
-// XDG: a relative or empty XDG_CONFIG_HOME is ignored.
-std::string ConfigHome() {
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    return xdg;
-  }
-  const std::string home = HomeFolder();
-  return home.empty() ? std::string() : home + "/.config";
-}
-
-SysError FromErrno(int e) {
-  switch (e) {
-    case 0:
-      return kDamaged;  // a failure without a reason from the system
-    case ENOENT:
-      return kFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return kAccessDenied;
-    default:
-      return static_cast<SysError>(e);
-  }
-}
 
 // The errno behind a failed open or I/O. SQLite reads errno only after cleaning up, by when it
 // is often gone (a write refused for a full disk came back as no reason at all, and so as a
@@ -143,36 +108,6 @@ SysError FromSqlite(sqlite3* db, int rc) {
   }
 }
 
-// Creates each missing folder of the path, private to the user.
-SysError MakeFolders(const std::string& folder) {
-  for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
-    if (pos != folder.size() && folder[pos] != '/') {
-      continue;
-    }
-    const std::string part = folder.substr(0, pos);
-    if (::mkdir(part.c_str(), 0700) == 0) {
-      ::chmod(part.c_str(), 0700);  // whatever the umask
-    } else if (errno != EEXIST) {
-      return FromErrno(errno);
-    }
-  }
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) {
-    return FromErrno(errno);
-  }
-  return S_ISDIR(st.st_mode) ? 0 : static_cast<SysError>(ENOTDIR);
-}
-
-SysError CreateFileIfMissing(const std::string& file) {
-  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    ::fchmod(fd, 0600);
-    ::close(fd);
-    return 0;
-  }
-  return errno == EEXIST ? 0 : FromErrno(errno);
-}
-
 SysError Exec(sqlite3* db, const char* sql) {
   return FromSqlite(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
 }
@@ -205,77 +140,189 @@ int FoldLog(void* /*context*/, sqlite3* db, const char* name, int frames) {
   constexpr int kFoldFrames = 128;
   if (frames >= kFoldFrames) {
     // Only when nobody else is in the file just now; otherwise a later commit folds it.
-    sqlite3_busy_timeout(db, 0);
+    sqlite3_busy_handler(db, nullptr, nullptr);
     sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_handler(db, WaitForStore, nullptr);
   }
   return SQLITE_OK;
 }
 
-constexpr const char* kSchema =
-    "CREATE TABLE IF NOT EXISTS keys(root INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,"
-    " PRIMARY KEY(root, path)) WITHOUT ROWID;"
-    "CREATE TABLE IF NOT EXISTS vals(root INTEGER NOT NULL, key TEXT NOT NULL COLLATE NOCASE,"
-    " name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,"
-    " PRIMARY KEY(root, key, name)) WITHOUT ROWID;";
+// What the file holds: the two tables exactly as made here, nothing yet, something else, or
+// no database at all.
+enum class Shape { kEmpty, kOurs, kForeign, kDamaged };
 
-// Opens the store. With create, the folder, the file and the tables are made first; without,
-// a store that does not exist yet (no file, no tables) is a missing key.
-SysError OpenStore(bool create, Db& db) {
-  const std::string home = ConfigHome();
-  if (home.empty()) {
-    return kFileNotFound;
+// The tables as SQLite keeps their text; they are made with "IF NOT EXISTS" put in.
+constexpr std::string_view kCreateTable = "CREATE TABLE ";
+constexpr std::string_view kTables[] = {
+    "CREATE TABLE keys(root INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,"
+    " PRIMARY KEY(root, path)) WITHOUT ROWID",
+    "CREATE TABLE vals(root INTEGER NOT NULL, key TEXT NOT NULL COLLATE NOCASE,"
+    " name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,"
+    " PRIMARY KEY(root, key, name)) WITHOUT ROWID"};
+
+// Reads what the file holds; gives SQLite's result when that cannot be told.
+int ReadShape(sqlite3* db, Shape& shape) {
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(
+      db, "SELECT sql FROM sqlite_master WHERE name NOT LIKE 'sqlite!_%' ESCAPE '!'", -1, &raw,
+      nullptr);
+  const Stmt stmt(raw);
+  int ours = 0;
+  int others = 0;
+  while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+    rc = sqlite3_step(stmt.get());
+    if (rc == SQLITE_ROW) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+      const std::string_view sql = text != nullptr ? text : "";
+      ++(std::find(std::begin(kTables), std::end(kTables), sql) != std::end(kTables) ? ours
+                                                                                     : others);
+    }
   }
-  const std::string folder = home + "/pelorin";
-  const std::string file = folder + "/registry.db";
-  if (create) {
-    if (SysError rc = MakeFolders(folder)) {
-      return rc;
+  if (rc == SQLITE_DONE) {
+    shape = others == 0 && ours == 0                     ? Shape::kEmpty
+            : others == 0 && ours == std::ssize(kTables) ? Shape::kOurs
+                                                         : Shape::kForeign;
+    return SQLITE_OK;
+  }
+  if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT) {
+    shape = Shape::kDamaged;
+    return SQLITE_OK;
+  }
+  return rc;
+}
+
+SysError MakeTables(sqlite3* db) {
+  return InTransaction(db, [db] {
+    for (const std::string_view table : kTables) {
+      std::string sql(table);
+      sql.insert(kCreateTable.size(), "IF NOT EXISTS ");
+      if (SysError rc = Exec(db, sql.c_str())) {
+        return rc;
+      }
     }
-    if (SysError rc = CreateFileIfMissing(file)) {
-      return rc;
-    }
-  } else {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) {
-      return FromErrno(errno);
+    return SysError{0};
+  });
+}
+
+// A "file:" name takes %XX for the characters that would end its path.
+std::string UriPath(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      out += {'%', kHex[(c >> 4) & 0xF], kHex[c & 0xF]};
+    } else {
+      out += c;
     }
   }
+  return out;
+}
+
+// Connects to the checked file. A reader's connection writes nothing: the file is opened
+// read-only and the log's index shared read-only, or built in memory when no other connection
+// keeps it, so that it reads with neither free space nor a writable folder.
+SysError Connect(const StoreFolder& folder, bool reader, Db& db) {
+  const std::string name =
+      reader ? "file:" + UriPath(folder.File()) + "?readonly_shm=1" : folder.File();
+  const int flags = SQLITE_OPEN_NOFOLLOW |
+                    (reader ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE);
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
   db.reset(raw);
   if (rc != SQLITE_OK) {
+    if (sqlite3_extended_errcode(raw) == SQLITE_CANTOPEN_SYMLINK) {
+      return Refuse(folder.File() +
+                    " is reached through a symbolic link; the store opens no links.");
+    }
     return FromSqlite(raw, rc);
   }
-  sqlite3_busy_timeout(raw, kBusyTimeoutMs);
-  // Commits append to the log without waiting for the disk: a killed process loses nothing, a
-  // power cut at worst the last commits, never the file.
-  if (SysError e = Exec(raw, "PRAGMA synchronous=NORMAL")) {
-    return e;
+  if (!folder.StillHere()) {
+    return Refuse(folder.File() + " was replaced while it was being opened.");
   }
+  sqlite3_busy_handler(raw, WaitForStore, nullptr);
   // Closing does not fold the log back into the file (two disk syncs for every operation);
   // the log is folded and emptied once it has grown, which also keeps it quick to read back
   // for the next connection.
   sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  sqlite3_wal_hook(raw, FoldLog, nullptr);
-  if (create) {
-    // A fresh file becomes WAL; if another process holds it just now it stays as it is, which
-    // is just as safe.
-    Exec(raw, "PRAGMA journal_mode=WAL");
-    return InTransaction(raw, [raw] { return Exec(raw, kSchema); });
+  if (!reader) {
+    sqlite3_wal_hook(raw, FoldLog, nullptr);
   }
-  Stmt stmt;
-  if (SysError e = Prepare(raw,
-                           "SELECT count(*) FROM sqlite_master WHERE type='table'"
-                           " AND name IN ('keys','vals')",
-                           stmt)) {
-    return e;
+  return 0;
+}
+
+enum class Use { kRead, kWrite, kCreate };
+
+// Opens the store. To read or write, a store that does not exist yet (no folder, file or
+// tables) is a missing key; to create, the folder, the file and the tables are made first. A
+// file that cannot be used is moved aside first, and the user told where.
+SysError OpenStore(Use use, Db& db) {
+  const bool create = use == Use::kCreate;
+  constexpr int kLooks = 3;  // another process may move the same file aside meanwhile
+  for (int look = 0; look < kLooks; ++look) {
+    StoreFolder folder;
+    bool present = false;
+    bool usable = false;
+    if (SysError rc = folder.Open(create)) {
+      return rc;
+    }
+    if (SysError rc = folder.CheckFiles(present, usable)) {
+      return rc;
+    }
+    if (!present && create) {
+      if (SysError rc = folder.CreateFile(); rc != 0 || (rc = folder.CheckFiles(present, usable))) {
+        return rc;
+      }
+    }
+    if (!present) {
+      return kFileNotFound;
+    }
+    Shape shape = Shape::kDamaged;
+    if (usable) {
+      if (SysError rc = Connect(folder, false, db)) {
+        return rc;
+      }
+      int rc = ReadShape(db.get(), shape);
+      const int primary = rc & 0xFF;
+      if (use == Use::kRead && (primary == SQLITE_IOERR || primary == SQLITE_FULL ||
+                                primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY)) {
+        // No room, or no right, to write even the log's index: a reader's connection writes
+        // nothing. Only then, for with a log its index does not match it retries inside
+        // SQLite, past any deadline (about ten seconds).
+        if (SysError e = Connect(folder, true, db)) {
+          return e;
+        }
+        rc = ReadShape(db.get(), shape);
+      }
+      if (rc != SQLITE_OK) {
+        return FromSqlite(db.get(), rc);
+      }
+    }
+    if (shape == Shape::kOurs || shape == Shape::kEmpty) {
+      // Commits append to the log without waiting for the disk: a killed process loses nothing,
+      // a power cut at worst the last commits, never the file. (After the first read: this too
+      // reads the file, and a reader's connection must be able to fall back first.)
+      if (SysError e = Exec(db.get(), "PRAGMA synchronous=NORMAL")) {
+        return e;
+      }
+      if (!create) {
+        return shape == Shape::kOurs ? 0 : kFileNotFound;
+      }
+      // A fresh file becomes WAL, and so does one another program switched out of it; if
+      // another process holds it just now it stays as it is, which is just as safe.
+      Exec(db.get(), "PRAGMA journal_mode=WAL");
+      return shape == Shape::kOurs ? 0 : MakeTables(db.get());
+    }
+    db.reset();
+    const SysError moved = folder.MoveAside();
+    if (moved != 0 && moved != EAGAIN) {
+      return moved;
+    }
+    if (moved == 0 && !create) {
+      return kFileNotFound;
+    }
+    // Moved aside, here or by another process: look again, and make the fresh store.
   }
-  const int step = sqlite3_step(stmt.get());
-  if (step != SQLITE_ROW) {
-    return FromSqlite(raw, step);
-  }
-  return sqlite3_column_int(stmt.get(), 0) == 2 ? 0 : kFileNotFound;
+  return kDamaged;
 }
 
 // "a\\b\\" and "a\b" name the same key.
@@ -352,7 +399,7 @@ Key* NewKey(Db db, Root root, std::string path, std::uint32_t access) {
 
 SysError OpenKey(Root root, const std::string& path, std::uint32_t access, Key*& key) {
   Db db;
-  if (SysError rc = OpenStore(false, db)) {
+  if (SysError rc = OpenStore((access & kSetValue) != 0 ? Use::kWrite : Use::kRead, db)) {
     return rc;
   }
   std::string canonical = Canonical(path);
@@ -365,11 +412,12 @@ SysError OpenKey(Root root, const std::string& path, std::uint32_t access, Key*&
 
 SysError CreateKey(Root root, const std::string& path, Key*& key) {
   Db db;
-  if (SysError rc = OpenStore(true, db)) {
+  if (SysError rc = OpenStore(Use::kCreate, db)) {
     return rc;
   }
   std::string canonical = Canonical(path);
-  if (!canonical.empty()) {
+  // A key that is there already costs no write.
+  if (FindKey(db.get(), root, canonical) != 0) {
     if (SysError rc = InTransaction(
             db.get(), [&] { return InsertKeyWithParents(db.get(), root, canonical); })) {
       return rc;
@@ -449,10 +497,57 @@ SysError SetValue(Key* key, const std::string& name, std::uint32_t type, const s
   sqlite3_bind_int64(stmt.get(), 4, type);
   sqlite3_bind_blob(stmt.get(), 5, size != 0 ? data : &kNoBytes, static_cast<int>(size),
                     SQLITE_TRANSIENT);
-  return InTransaction(key->db, [&] {
+  const auto write = [&] {
     const int step = sqlite3_step(stmt.get());
     return step == SQLITE_DONE ? SysError{0} : FromSqlite(key->db, step);
-  });
+  };
+  return key->grouped ? write() : InTransaction(key->db, write);
+}
+
+SysError BeginGroup(Key* key) {
+  if (key == nullptr || key->grouped) {
+    return EINVAL;
+  }
+  // A reader's group is one snapshot from its first read on; a writer's takes the write lock
+  // at once, as every write does.
+  const SysError rc = Exec(key->db, (key->access & kSetValue) != 0 ? "BEGIN IMMEDIATE" : "BEGIN");
+  key->grouped = rc == 0;
+  return rc;
+}
+
+SysError EndGroup(Key* key, bool commit) {
+  if (key == nullptr || !key->grouped) {
+    return EINVAL;
+  }
+  key->grouped = false;
+  SysError rc = commit ? Exec(key->db, "COMMIT") : 0;
+  if (!commit || rc != 0) {
+    Exec(key->db, "ROLLBACK");
+  }
+  return rc;
+}
+
+Deadline SetDeadline(Deadline deadline) {
+  return std::exchange(g_deadline, deadline);
+}
+
+int WaitForStore(void* /*unused*/, int attempt) {
+  thread_local Clock::time_point started;
+  const Clock::time_point now = Clock::now();
+  if (attempt == 0) {
+    started = now;
+  }
+  const Clock::time_point until =
+      g_deadline ? std::min(*g_deadline, started + kOwnWait) : started + kOwnWait;
+  if (now >= until) {
+    return 0;
+  }
+  using std::chrono::milliseconds;
+  constexpr milliseconds kSteps[] = {milliseconds(1), milliseconds(2), milliseconds(5),
+                                     milliseconds(10), milliseconds(20)};
+  const milliseconds step = kSteps[std::min<std::size_t>(attempt, std::size(kSteps) - 1)];
+  std::this_thread::sleep_for(std::min<Clock::duration>(step, until - now));
+  return 1;
 }
 
 void CloseKey(Key* key) {

@@ -4,6 +4,7 @@
 #undef ExpandEnvironmentStrings
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/Utf16_win32.h"
@@ -155,6 +156,30 @@ SysError SetValue(Key* key, const std::string& name, std::uint32_t type, const s
   return static_cast<SysError>(::RegSetValueExW(
       key->handle, wname.c_str(), 0, type, reinterpret_cast<const BYTE*>(units.data()),
       static_cast<DWORD>(units.size() * sizeof(wchar_t))));
+}
+
+// The registry keeps each value as its own call comes: a group is the one open key, no more.
+SysError BeginGroup(Key* key) {
+  return key != nullptr ? 0 : ERROR_INVALID_HANDLE;
+}
+
+SysError EndGroup(Key* key, bool /*commit*/) {
+  return key != nullptr ? 0 : ERROR_INVALID_HANDLE;
+}
+
+// No registry call waits for another process; the deadline is only kept.
+Deadline SetDeadline(Deadline deadline) {
+  static Deadline current;
+  return std::exchange(current, deadline);
+}
+
+// The registry opens no files of its own here: nothing is refused, moved or told.
+std::string RefusalReason() {
+  return std::string();
+}
+
+std::string TakeStoreNotice() {
+  return std::string();
 }
 
 void CloseKey(Key* key) {

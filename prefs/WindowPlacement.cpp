@@ -109,11 +109,14 @@ void ApplyPlacement(QWidget& window, const StoredPlacement& stored) {
   if (stored.left) {
     target.moveLeft(TwipsToPixels(*stored.left, dpiX));
   }
-  if (stored.width) {
-    target.setWidth(TwipsToPixels(*stored.width, dpiX));
+  const int width = stored.width ? TwipsToPixels(*stored.width, dpiX) : 0;
+  const int height = stored.height ? TwipsToPixels(*stored.height, dpiY) : 0;
+  const bool sized = width >= kMinUsableSize.width() || height >= kMinUsableSize.height();
+  if (width >= kMinUsableSize.width()) {
+    target.setWidth(width);
   }
-  if (stored.height) {
-    target.setHeight(TwipsToPixels(*stored.height, dpiY));
+  if (height >= kMinUsableSize.height()) {
+    target.setHeight(height);
   }
   target.setSize(target.size().expandedTo(QSize(1, 1)));
   QList<QRect> screens;
@@ -125,7 +128,7 @@ void ApplyPlacement(QWidget& window, const StoredPlacement& stored) {
   const QSize margins = frame.size() - window.size();
   window.move(target.topLeft());  // a top-level window's position is that of its frame
   window.resize(target.size() - margins);
-  if (!window.isVisible() && (stored.width || stored.height)) {
+  if (!window.isVisible() && sized) {
     new OuterSizeKeeper(window, target.size());
   }
 }

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <cstdint>
 #include <optional>
 
@@ -22,11 +23,17 @@ struct StoredPlacement {
   std::optional<std::int32_t> height;
 };
 
+// The smallest outer size a stored placement may give the window, in pixels at the screen's
+// dots per inch (4800 x 3000 twips at 96): room for the menu row and a few lines of the
+// console. A smaller stored width or height is no size anyone chose: it counts as absent.
+inline constexpr QSize kMinUsableSize(320, 200);
+
 // A frame that shows too little on every screen (less than a 32-pixel square, or the frame's
 // whole self if smaller) is moved, and shrunk if needed, to lie inside the nearest screen.
 QRect BringOntoScreen(const QRect& frame, const QList<QRect>& screens);
 
-// Applies the stored values to the window's outer frame, brought onto a screen. A window not
+// Applies the stored values to the window's outer frame, brought onto a screen; a width or
+// height below kMinUsableSize is left out. A window not
 // yet shown has no frame yet: its size is corrected once the window system reports the frame.
 void ApplyPlacement(QWidget& window, const StoredPlacement& stored);
 

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/Directory.h"
@@ -23,6 +24,7 @@ class PreferencesTest : public ::testing::Test {
  protected:
   PreferencesTest() {
     store_.ShowCreateKeyFailure = [this] { ++boxes_; };
+    store_.ShowStoreNotice = [this](const QString& text) { notices_ << text; };
   }
 
   static void Store(const char* name, const TypedValue& value, std::uint32_t type = 4) {
@@ -49,12 +51,14 @@ class PreferencesTest : public ::testing::Test {
   test::ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().c_str()};
   PreferenceStore store_;
   int boxes_ = 0;
+  QStringList notices_;
   QWidget window_;
 };
 
-// Saves make the key; a damaged store reads as empty and no key can be made in it, which is
-// the one case for the message box.
-TEST_F(PreferencesTest, DefaultsUntilSavedAndTheBoxOnlyWhenNoKeyCanBeMade) {
+// Saves make the key. A store that is no store is moved aside, the user told once where, and
+// the saves go on in a fresh one; a store that is refused (a link) is explained once, and only
+// the saves that cannot make the key show the box, never the close.
+TEST_F(PreferencesTest, DefaultsUntilSavedWhatTheStoreTellsAndTheBoxOnlyWhenNoKeyCanBeMade) {
   EXPECT_EQ(Open(window_), "010 Courier New 12 /");
   EXPECT_EQ(window_.frameGeometry(), kDesign);
   store_.SavePrefLineNumbering(false);
@@ -63,16 +67,39 @@ TEST_F(PreferencesTest, DefaultsUntilSavedAndTheBoxOnlyWhenNoKeyCanBeMade) {
   store_.SavePrefFont(QStringLiteral("Mono Ñ"), 14);
   store_.SavePrefCurDir();
   EXPECT_EQ(Open(window_), "101 Mono Ñ 14 " + CurrentDirectory());
+  EXPECT_TRUE(notices_.isEmpty());
 
-  for (const char* file : {"/pelorin/registry.db", "/pelorin/registry.db-wal"})
-    std::ofstream(dir_.path() + file, std::ios::trunc) << std::string(5000, '?');
+  const std::string file = dir_.path() + "/pelorin/registry.db";
+  for (const std::string& name : {file, file + "-wal"})
+    std::ofstream(name, std::ios::trunc) << std::string(5000, '?');
   EXPECT_EQ(Open(window_), "010 Courier New 12 /");
+  ASSERT_EQ(notices_.size(), 1);
+  EXPECT_TRUE(notices_[0].startsWith(
+      QString::fromStdString("The settings file " + file +
+                             " could not be used. It has been kept as " + file + ".damaged-")))
+      << notices_[0].toStdString();
   store_.SavePrefFont(QStringLiteral("X"), 10);
+  EXPECT_EQ(Open(window_), "010 X 10 /");
+  EXPECT_EQ(std::pair(notices_.size(), boxes_), std::pair(qsizetype{1}, 0));
+
+  std::filesystem::remove(file);
+  std::filesystem::create_symlink("/dev/null", file);
+  EXPECT_EQ(Open(window_), "010 Courier New 12 /");
+  ASSERT_EQ(notices_.size(), 2);
+  EXPECT_EQ(notices_[1].toStdString(),
+            "Pelorin does not use its settings store, so settings are not kept: " + file +
+                " is a symbolic link to /dev/null; the store opens no links.");
+  store_.SavePrefFont(QStringLiteral("X"), 10);
+  store_.SavePrefHighlight(false);
   store_.SaveWindowPlacement(window_);
-  EXPECT_EQ(boxes_, 1) << "only for the save that could not make the key, none for closing";
+  EXPECT_EQ(std::pair(notices_.size(), boxes_), std::pair(qsizetype{2}, 2))
+      << "a box for each save that could not make the key, none for closing, the reason once";
   const auto box = MakeCreateKeyFailureBox(nullptr);
   EXPECT_EQ(box->windowTitle() + ": " + box->text(), "Pelorin: Unable to create registry key.");
   EXPECT_TRUE(box->standardButtons() == QMessageBox::Ok && box->icon() == QMessageBox::NoIcon);
+  const auto notice = MakeStoreNoticeBox(nullptr, notices_[1]);
+  EXPECT_EQ(notice->windowTitle() + ": " + notice->text(), "Pelorin: " + notices_[1]);
+  EXPECT_EQ(notice->standardButtons(), QMessageBox::Ok);
 }
 
 TEST_F(PreferencesTest, SwitchesAreOnOnlyForOneAndFontValuesOutOfTypeOrRangeAreAbsent) {
@@ -90,10 +117,18 @@ TEST_F(PreferencesTest, SwitchesAreOnOnlyForOneAndFontValuesOutOfTypeOrRangeAreA
 
 TEST_F(PreferencesTest, StoredStateAndPlacement) {
   const QRect screen = window_.screen()->availableGeometry();
-  StorePlacement(QRect(screen.right() + 5000, screen.top() - 3000, 300, 200));
+  StorePlacement(QRect(screen.right() + 5000, screen.top() - 3000, 400, 250));
   Open(window_);
   EXPECT_TRUE(screen.contains(window_.frameGeometry())) << "brought back onto the screen";
-  EXPECT_EQ(window_.frameGeometry().size(), QSize(300, 200));
+  EXPECT_EQ(window_.frameGeometry().size(), QSize(400, 250));
+  // A size too small to use (a width of 1, a height short of the menu row and a few lines)
+  // counts as absent; the smallest usable one is taken.
+  StorePlacement(QRect(kElsewhere.topLeft(), QSize(1, kMinUsableSize.height() - 1)));
+  Open(window_);
+  EXPECT_EQ(window_.frameGeometry(), QRect(kElsewhere.topLeft(), kDesign.size()));
+  StorePlacement(QRect(kElsewhere.topLeft(), kMinUsableSize));
+  Open(window_);
+  EXPECT_EQ(window_.frameGeometry(), QRect(kElsewhere.topLeft(), kMinUsableSize));
 
   StorePlacement(kElsewhere);
   Store("WindowState", 1);  // closed minimized: opens normal, where it was

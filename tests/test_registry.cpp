@@ -117,6 +117,24 @@ TEST_F(RegistryTest, WritesRejectTypesAndValuesTheyCannotStore) {
   EXPECT_FALSE(ValueExists(kRoot, key_, "V")) << "nothing was written";
 }
 
+// Several values at once: each as its own call would, but a batch holding one value that cannot
+// be stored as its type writes none, and a read tells which values it found.
+TEST_F(RegistryTest, BatchesWriteAllOrNoneAndReadEachValue) {
+  std::vector<NamedValue> batch{{"A", kRegSz, std::string("%x%y")}, {"B", kRegDword, Bytes{1}}};
+  EXPECT_FALSE(SetValues(kRoot, key_, batch));
+  EXPECT_EQ(LastRegistryError(), "The value type is not consistent.");
+  EXPECT_FALSE(ValueExists(kRoot, key_, "A"));
+  batch[1].value = std::int16_t{-2};
+  ASSERT_TRUE(SetValues(kRoot, key_, batch)) << LastRegistryError();
+  EXPECT_EQ(std::pair(batch[0].type, batch[1].type), std::pair(kRegExpandSz, kRegDword));
+  std::vector<NamedValue> read{{"A", kRegSz}, {"B", kRegDword}, {"C", kRegDword}};
+  EXPECT_FALSE(GetValues(kRoot, key_, read));
+  EXPECT_EQ(LastRegistryError(), ApiErrorText(regapi::kFileNotFound)) << "C is missing";
+  EXPECT_EQ(std::tuple(read[0].read, read[1].read, read[2].read), std::tuple(false, true, false))
+      << "A is stored as code 2";
+  EXPECT_EQ(read[1].value, TypedValue(std::int32_t{-2}));
+}
+
 TEST_F(RegistryTest, KeysAndValueNamesIgnoreCase) {
   EXPECT_TRUE(KeyExists(kRoot, "SOFTWARE\\PELORINTEST"));
   ASSERT_EQ(Set("FontName", kRegSz, std::string("one")), kRegSz);
