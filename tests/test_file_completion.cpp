@@ -108,8 +108,9 @@ TEST_F(FileCompletionTest, WindowsIgnoresCaseAndKeepsWhatWasTyped) {
 
 TEST_F(FileCompletionTest, PathsInTheWordCompleteInTheirFolder) {
   Make({"a/b c/deep.txt"});
-  const std::string abs = fs::canonical(dir_.path()).string() + "/a/b";
-  EXPECT_EQ(Tab("ls " + abs).first, "ls \"" + abs + " c/\"");
+  const CompletionRules rules = PlatformCompletionRules();
+  const std::string abs = (fs::canonical(dir_.path()) / "a" / "b").string();
+  EXPECT_EQ(Tab("ls " + abs, rules).first, "ls \"" + abs + " c" + rules.separator + "\"");
   const FileCompletion home = CompleteFileName("cd ~/a/b", "/", dir_.path(), kPosix);
   EXPECT_EQ(home.replacement, "~/\"a/b c/\"") << "the tilde stays outside the quotes";
 }

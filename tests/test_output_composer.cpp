@@ -134,7 +134,7 @@ TEST(OutputComposer, CarriageReturnsRedrawTheLineAndCrLfEndsIt) {
 }
 
 TEST(OutputComposer, ARedrawCostsOnlyWhatIsShownAndTouchesOnlyTheLastLine) {
-  OutputComposer composer;
+  OutputComposer composer("\n");
   S progress;
   for (int i = 0; i <= 100; ++i) {
     progress += "\r" + std::to_string(i) + "%";
@@ -147,7 +147,7 @@ TEST(OutputComposer, ARedrawCostsOnlyWhatIsShownAndTouchesOnlyTheLastLine) {
   EXPECT_EQ(second.keepBytes, 0u);
   EXPECT_EQ(second.text, "done");
 
-  OutputComposer errors;
+  OutputComposer errors("\n");
   errors.Feed("", "1/3\r");
   OutputEdits redraw = errors.Feed("", "2/3\r3/3");
   EXPECT_TRUE(redraw.rewriteLine);
@@ -224,7 +224,7 @@ TEST(OutputComposer, ColourSequencesColourTheTextThatFollows) {
   }
   // ls --color=always: only the coloured names cost style data.
   const S ls = "\x1b[0m\x1b[01;34mbin\x1b[0m  notes.txt\n\x1b[01;32mrun.sh\x1b[0m\n";
-  OutputComposer composer;
+  OutputComposer composer("\n");
   const OutputEdits edits = composer.Feed(ls, "");
   EXPECT_EQ(edits.text, "bin  notes.txt\nrun.sh\n");
   EXPECT_EQ(edits.runs,
@@ -233,7 +233,7 @@ TEST(OutputComposer, ColourSequencesColourTheTextThatFollows) {
 }
 
 TEST(OutputComposer, PlainTextHasNoStyleDataAndEachStreamKeepsItsOwnColours) {
-  OutputComposer composer;
+  OutputComposer composer("\n");
   EXPECT_TRUE(composer.Feed("plain\n\x1b[0mstill plain\x1b[m\n", "and errors\n").runs.empty());
   Surface surface;
   surface.Apply(composer.Feed("\x1b[31mred ", "err "));
@@ -295,7 +295,7 @@ TEST(OutputComposer, FinishSettlesWhatNothingCanCompleteAndTellsWhereThePromptGo
       {"tail\xC2", "", "tail\xC2", false},
   };
   for (const auto& c : cases) {
-    OutputComposer composer;
+    OutputComposer composer("\n");
     Surface surface;
     surface.Apply(composer.Finish(c.out, c.err));
     EXPECT_EQ(surface.text, c.shown) << c.out;
