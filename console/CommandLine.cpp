@@ -7,25 +7,57 @@ namespace {
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
+
+// What a backslash inside double quotes escapes in sh; before anything else it is kept.
+bool EscapableInDoubleQuotes(char c) {
+  return c == '$' || c == '`' || c == '"' || c == '\\' || c == '\n';
+}
 }  // namespace
 
-std::string NormalizeBlanks(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) {
-    ++begin;
-  }
-  while (end > begin && IsBlank(text[end - 1])) {
-    --end;
-  }
-  std::string result;
-  result.reserve(end - begin);
-  for (std::size_t i = begin; i < end; ++i) {
-    if (!IsBlank(text[i])) {
-      result.push_back(text[i]);
-    } else if (result.back() != ' ') {  // never empty here: the text starts with a non-blank
-      result.push_back(' ');
+std::vector<CharRole> ReadQuoting(std::string_view text, Quoting quoting) {
+  std::vector<CharRole> roles(text.size(), CharRole::Text);
+  const bool posix = quoting == Quoting::Posix;
+  char open = '\0';  // the quote mark of the quoted part we are in
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool hasNext = i + 1 < text.size();
+    if (open == '\0') {
+      if (IsBlank(c)) {
+        roles[i] = CharRole::Blank;
+      } else if (c == '"' || (posix && c == '\'')) {
+        roles[i] = CharRole::Quote;
+        open = c;
+      } else if (posix && c == '\\' && hasNext) {
+        roles[i] = CharRole::Escape;
+        ++i;  // the next byte is text, whatever it is
+      }
+    } else if (c == open) {
+      roles[i] = CharRole::Quote;
+      open = '\0';
+    } else if (posix && open == '"' && c == '\\' && hasNext &&
+               EscapableInDoubleQuotes(text[i + 1])) {
+      roles[i] = CharRole::Escape;
+      ++i;
     }
+  }
+  return roles;
+}
+
+std::string NormalizeBlanks(std::string_view text, Quoting quoting) {
+  const std::vector<CharRole> roles = ReadQuoting(text, quoting);
+  std::string result;
+  result.reserve(text.size());
+  bool blankPending = false;  // a run of blanks after something written: one space, if more follows
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (roles[i] == CharRole::Blank) {
+      blankPending = !result.empty();
+      continue;
+    }
+    if (blankPending) {
+      result.push_back(' ');
+      blankPending = false;
+    }
+    result.push_back(text[i]);
   }
   return result;
 }

@@ -1,16 +1,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The pure text rules of a typed command line: blank normalising and the built-in table.
+// The pure text rules of a typed command line: how the interpreter reads quotes, blank
+// normalising and the built-in table.
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelorin {
 
-// Trims spaces and tabs at both ends and turns every inner run of them into one space.
-// No other character counts as a blank (quotes do not protect a run).
-std::string NormalizeBlanks(std::string_view text);
+// How the interpreter reads quotes.
+enum class Quoting {
+  Windows,  // cmd: double quotes protect what they enclose
+  Posix,    // sh: double and single quotes, and a backslash protecting the next character
+};
+
+// The platform's interpreter's rule (ShellFlavour_posix.cpp / ShellFlavour_win32.cpp).
+Quoting PlatformQuoting();
+
+// What each byte of a line is to the interpreter.
+enum class CharRole : unsigned char {
+  Blank,   // a space or tab that separates words
+  Text,    // part of a word, quoted and escaped blanks included
+  Quote,   // a quote mark that opens or closes a quoted part
+  Escape,  // a backslash that protects the byte after it (Posix)
+};
+
+// The role of every byte of text, in order. An unclosed quote runs to the end of the text.
+// Inside double quotes (Posix) a backslash escapes only a dollar sign, backquote, double quote,
+// backslash or line break, as in sh; before anything else it is text.
+std::vector<CharRole> ReadQuoting(std::string_view text, Quoting quoting);
+
+// Trims blanks (spaces and tabs) at both ends and turns every inner run of them into one space,
+// outside quotes only: what quotes protect (and, Posix, a backslash) is kept byte for byte, so
+// the command means what was typed. The rest of a line with an unclosed quote stays as typed,
+// its trailing blanks included. No other character counts as a blank.
+std::string NormalizeBlanks(std::string_view text, Quoting quoting = PlatformQuoting());
 
 enum class LineKind {
   Empty,     // nothing but blanks

@@ -14,21 +14,29 @@ std::string CurrentDirectory() {
   return platform::CurrentDirectory();
 }
 
-bool TrySetCurrentDir(const std::string& path) {
+SysError SetCurrentDir(const std::string& path) {
   try {
     if (platform::HasDriveLetters() && IsDriveQualified(path)) {
       const std::string cur = platform::CurrentDirectory();
       const auto letter = static_cast<unsigned char>(path[0]);
       if (cur.empty() || std::tolower(letter) != std::tolower(static_cast<unsigned char>(cur[0]))) {
-        if (!platform::ChangeDrive(path[0])) {
-          return false;
+        if (const SysError rc = platform::ChangeDrive(path[0])) {
+          return rc;
         }
       }
     }
     return platform::ChangeDirectory(path);
   } catch (const std::exception&) {
-    return false;
+    return platform::OutOfMemoryError();  // the only exception on the way
   }
+}
+
+bool TrySetCurrentDir(const std::string& path) {
+  return SetCurrentDir(path) == 0;
+}
+
+bool IsMissingPath(SysError code) {
+  return platform::IsMissingPath(code);
 }
 
 }  // namespace pelorin

@@ -14,13 +14,24 @@ bool HasDriveLetters() {
   return false;
 }
 
-bool ChangeDrive(char /*letter*/) {
-  return false;
+SysError ChangeDrive(char /*letter*/) {
+  return ENOENT;
 }
 
-bool ChangeDirectory(const std::string& path) {
+SysError ChangeDirectory(const std::string& path) {
   // An empty path is not a folder; chdir("") fails with ENOENT as well, but say so plainly.
-  return !path.empty() && ::chdir(path.c_str()) == 0;
+  if (path.empty()) {
+    return ENOENT;
+  }
+  return ::chdir(path.c_str()) == 0 ? 0 : static_cast<SysError>(errno);
+}
+
+bool IsMissingPath(SysError code) {
+  return code == ENOENT;
+}
+
+SysError OutOfMemoryError() {
+  return ENOMEM;
 }
 
 std::string CurrentDirectory() {

@@ -15,20 +15,20 @@ bool HasDriveLetters() {
 
 // "X:" alone names the directory last current on drive X (kept in the hidden variable "=X:"),
 // or its root when there is none.
-bool ChangeDrive(char letter) {
+SysError ChangeDrive(char letter) {
   if (!std::isalpha(static_cast<unsigned char>(letter))) {
-    return false;
+    return ERROR_INVALID_DRIVE;
   }
   const wchar_t drive[] = {static_cast<wchar_t>(letter), L':', L'\0'};
-  return ::SetCurrentDirectoryW(drive) != FALSE;
+  return ::SetCurrentDirectoryW(drive) ? 0 : static_cast<SysError>(::GetLastError());
 }
 
-bool ChangeDirectory(const std::string& path) {
+SysError ChangeDirectory(const std::string& path) {
   if (path.empty()) {
-    return false;
+    return ERROR_PATH_NOT_FOUND;
   }
   if (!::SetCurrentDirectoryW(win::Widen(path).c_str())) {
-    return false;
+    return static_cast<SysError>(::GetLastError());
   }
   // Remember the directory of this drive, as the C runtime's chdir does, so that a later drive
   // change comes back to it.
@@ -38,7 +38,18 @@ bool ChangeDirectory(const std::string& path) {
         L'=', static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(now[0]))), L':', L'\0'};
     ::SetEnvironmentVariableW(name, win::Widen(now).c_str());
   }
-  return true;
+  return 0;
+}
+
+// A drive that is not there is a path that is not there; one that is there but not ready (an
+// empty card reader) is a reason worth its own text.
+bool IsMissingPath(SysError code) {
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+         code == ERROR_INVALID_DRIVE;
+}
+
+SysError OutOfMemoryError() {
+  return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 std::string CurrentDirectory() {

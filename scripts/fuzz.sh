@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-15}
 dir=${2:-build-fuzz}
-targets=(fuzz_command_line fuzz_numeric_prefix fuzz_output_decoder fuzz_registry_values)
+targets=(fuzz_command_line fuzz_numeric_prefix fuzz_output_decoder fuzz_output_composer
+  fuzz_registry_values)
 
 echo "== fuzz build ($dir)"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

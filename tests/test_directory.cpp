@@ -3,7 +3,11 @@
 
 #include <filesystem>
 
+#include <fstream>
+
+#include "console/CdCommand.h"
 #include "platform/Directory.h"
+#include "platform/WinAPIError.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {
@@ -36,6 +40,31 @@ TEST(TrySetCurrentDir, ChangesToAnExistingFolderAndRefusesOthers) {
   EXPECT_EQ(CurrentDirectory(), sub);
   ASSERT_TRUE(TrySetCurrentDir(".."));
   EXPECT_EQ(CurrentDirectory(), real);
+}
+
+TEST(SetCurrentDir, SaysWhyAChangeFailed) {
+  test::ScopedCwd restore;
+  test::TempDir dir;
+  const std::string real = std::filesystem::canonical(dir.path()).string();
+  ASSERT_EQ(SetCurrentDir(real), 0u);
+  std::ofstream("file") << "x";
+
+  // Not there: the old words exactly.
+  for (const char* missing : {"missing", "missing/deeper", ""}) {
+    const SysError code = SetCurrentDir(missing);
+    EXPECT_NE(code, 0u) << missing;
+    EXPECT_TRUE(IsMissingPath(code)) << missing;
+    EXPECT_EQ(CdFailureText(code), ": Path not found") << missing;
+  }
+  // There but not a folder: the system's reason, on the same line.
+  const SysError code = SetCurrentDir("file");
+  ASSERT_NE(code, 0u);
+  EXPECT_FALSE(IsMissingPath(code));
+  const std::string text = CdFailureText(code);
+  EXPECT_NE(text, ": Path not found");
+  EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
+  EXPECT_EQ(ApiErrorText(code).rfind(text.substr(2), 0), 0u) << text;
+  EXPECT_EQ(CurrentDirectory(), real) << "a failed change leaves the directory alone";
 }
 
 }  // namespace

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "console/OutputComposer.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace pelorin {
+
+OutputComposer::OutputComposer(std::string lineEnd, std::size_t longestLine)
+    : lineEnd_(std::move(lineEnd)), longestLine_(longestLine) {}
+
+void OutputComposer::Restart() {
+  for (StreamSide* side : {&out_, &err_}) {
+    side->filter = EscapeFilter();
+    side->crPending = side->returnPending = side->interrupted = false;
+  }
+  owner_ = Owner::None;
+  lineBytes_ = 0;
+}
+
+OutputEdits OutputComposer::Feed(std::string_view out, std::string_view err) {
+  OutputEdits edits;
+  edits_ = &edits;
+  lineStart_ = std::string::npos;
+  out_.filter.Feed(out, out_);
+  err_.filter.Feed(err, err_);
+  edits_ = nullptr;
+  return edits;
+}
+
+OutputEdits OutputComposer::Finish(std::string_view out, std::string_view err) {
+  OutputEdits edits = Feed(out, err);
+  edits_ = &edits;
+  for (StreamSide* side : {&out_, &err_}) {
+    side->filter.Finish(*side);
+    side->crPending = side->returnPending = side->interrupted = false;
+  }
+  edits_ = nullptr;
+  return edits;
+}
+
+void OutputComposer::StreamSide::Text(std::string_view text, const TextStyle& style) {
+  SettleCarriageReturn();
+  composer.TakeOver(*this);
+  if (returnPending) {
+    returnPending = false;
+    composer.ClearLine();
+  }
+  interrupted = false;
+  composer.Append(text, style);
+}
+
+void OutputComposer::StreamSide::LineFeed() {
+  crPending = false;  // CR LF is one line end
+  returnPending = false;
+  if (interrupted) {
+    interrupted = false;  // the other stream already ended this line
+    return;
+  }
+  composer.TakeOver(*this);
+  composer.EndLine();
+}
+
+void OutputComposer::StreamSide::CarriageReturn() {
+  SettleCarriageReturn();
+  crPending = true;
+}
+
+// A CR that turned out not to be followed by LF: back to the start of this stream's line, if
+// the last line is its own and holds text.
+void OutputComposer::StreamSide::SettleCarriageReturn() {
+  if (!crPending) {
+    return;
+  }
+  crPending = false;
+  if (!interrupted && composer.owner_ == who && composer.lineBytes_ > composer.LabelBytes()) {
+    returnPending = true;
+  }
+}
+
+// Makes the last line this stream's: a line the other stream left unfinished is ended first.
+void OutputComposer::TakeOver(StreamSide& side) {
+  if (owner_ != Owner::None && owner_ != side.who) {
+    StreamSide& other = Side(owner_);
+    other.interrupted = true;
+    other.returnPending = false;
+    EndLine();
+  }
+  if (owner_ == Owner::None) {
+    StartLine(side.who);
+  }
+}
+
+void OutputComposer::StartLine(Owner who) {
+  owner_ = who;
+  if (who == Owner::Err) {
+    AppendRaw(kErrLabel, TextStyle{});
+  }
+  lineStart_ = edits_->text.size();
+}
+
+void OutputComposer::EndLine() {
+  AppendRaw(lineEnd_, TextStyle{});
+  owner_ = Owner::None;
+  lineBytes_ = 0;
+}
+
+// The last line keeps its label only. What this tick already put on it is taken back; a line
+// from an earlier tick is rewritten on the surface.
+void OutputComposer::ClearLine() {
+  std::string& text = edits_->text;
+  std::vector<StyledRun>& runs = edits_->runs;
+  if (lineStart_ == std::string::npos) {
+    edits_->rewriteLine = true;
+    edits_->keepBytes = LabelBytes();
+    lineStart_ = 0;
+  }
+  text.resize(lineStart_);
+  while (!runs.empty() && runs.back().begin >= lineStart_) {
+    runs.pop_back();
+  }
+  if (!runs.empty() && runs.back().begin + runs.back().length > lineStart_) {
+    runs.back().length = lineStart_ - runs.back().begin;
+  }
+  lineBytes_ = LabelBytes();
+}
+
+// Puts text on the last line, going on on a new one (labelled the same) where it would grow
+// past the longest line; never inside a character.
+void OutputComposer::Append(std::string_view text, const TextStyle& style) {
+  while (!text.empty()) {
+    std::size_t take = std::min(text.size(), longestLine_ - std::min(lineBytes_, longestLine_));
+    while (take > 0 && take < text.size() &&
+           (static_cast<unsigned char>(text[take]) & 0xC0) == 0x80) {
+      --take;
+    }
+    if (take == 0) {
+      if (lineBytes_ > LabelBytes()) {
+        const Owner who = owner_;
+        EndLine();
+        StartLine(who);
+        continue;
+      }
+      // A line too short for one character gets it anyway.
+      for (take = 1; take < text.size() && (static_cast<unsigned char>(text[take]) & 0xC0) == 0x80;
+           ++take) {
+      }
+    }
+    AppendRaw(text.substr(0, take), style);
+    text.remove_prefix(take);
+  }
+}
+
+void OutputComposer::AppendRaw(std::string_view text, const TextStyle& style) {
+  std::string& out = edits_->text;
+  if (!style.IsDefault()) {
+    std::vector<StyledRun>& runs = edits_->runs;
+    if (!runs.empty() && runs.back().style == style &&
+        runs.back().begin + runs.back().length == out.size()) {
+      runs.back().length += text.size();
+    } else {
+      runs.push_back({out.size(), text.size(), style});
+    }
+  }
+  out.append(text);
+  lineBytes_ += text.size();
+}
+
+}  // namespace pelorin

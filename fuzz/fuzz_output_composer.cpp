@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The output composer on arbitrary output, on either stream, in arbitrary ticks, decoded as the
+// runner decodes it. Input: one byte (bit 0: standard error; the rest chooses how long the ticks
+// are), then the bytes of the stream.
+// Checked: the edits always fit the surface, no escape or control sequence reaches it, and the
+// surface is the same whether the text came in one tick or several.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "console/OutputComposer.h"
+#include "console/OutputDecoder.h"
+#include "fuzz/FuzzCheck.h"
+
+namespace {
+
+std::string Show(std::string_view bytes, bool onErr, std::size_t step) {
+  pelorin::OutputComposer composer("\n");
+  pelorin::OutputDecoder decoder;
+  std::string surface;
+  for (std::size_t at = 0;;) {
+    const std::size_t n = step == 0 ? bytes.size() : std::min(step, bytes.size() - at);
+    std::string tick = decoder.Decode(bytes.substr(at, n));
+    at += n;
+    const bool last = at == bytes.size();
+    if (last) {
+      tick += decoder.Finish();
+    }
+    const pelorin::OutputEdits edits = last ? composer.Finish(onErr ? "" : tick, onErr ? tick : "")
+                                            : composer.Feed(onErr ? "" : tick, onErr ? tick : "");
+    if (edits.rewriteLine) {
+      const std::size_t lineStart =
+          surface.rfind('\n') == std::string::npos ? 0 : surface.rfind('\n') + 1;
+      FUZZ_CHECK(lineStart + edits.keepBytes <= surface.size());
+      surface.resize(lineStart + edits.keepBytes);
+    }
+    std::size_t end = 0;
+    for (const pelorin::StyledRun& run : edits.runs) {
+      FUZZ_CHECK(!run.style.IsDefault() && run.length > 0 && run.begin >= end);
+      end = run.begin + run.length;
+      FUZZ_CHECK(end <= edits.text.size());
+    }
+    surface += edits.text;
+    if (last) {
+      return surface;
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  const bool onErr = (data[0] & 1) != 0;
+  const std::size_t step = 1 + data[0] / 2;
+  const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  const std::string whole = Show(text, onErr, 0);
+  FUZZ_CHECK(whole.find_first_of("\x1b\a") == std::string::npos);
+  for (std::size_t i = 0; i + 1 < whole.size(); ++i) {
+    const auto b = static_cast<unsigned char>(whole[i + 1]);
+    FUZZ_CHECK(!(whole[i] == '\xC2' && b >= 0x80 && b <= 0x9F));  // no C1 control
+  }
+  FUZZ_CHECK(Show(text, onErr, step) == whole);
+  return 0;
+}

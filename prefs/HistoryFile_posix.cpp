@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The history file on POSIX: a folder and two files private to the user, reached through a
+// descriptor of the folder so that nothing swapped in under a name is followed.
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "prefs/HistoryFile.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr char kFileName[] = "history";
+constexpr char kLockName[] = "history.lock";
+
+SysError LastError() {
+  return static_cast<SysError>(errno);
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+// Creates each missing folder of the path, private to the user.
+SysError MakeFolders(const std::string& folder) {
+  for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
+    if (pos != folder.size() && folder[pos] != '/') {
+      continue;
+    }
+    const std::string part = folder.substr(0, pos);
+    if (::mkdir(part.c_str(), 0700) == 0) {
+      ::chmod(part.c_str(), 0700);  // whatever the umask
+    } else if (errno != EEXIST) {
+      return LastError();
+    }
+  }
+  return 0;
+}
+
+// A descriptor is usable when it is the user's own and of the kind expected; a file is made
+// private if it is not.
+SysError CheckOwn(int fd, bool folder) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    return LastError();
+  }
+  if (st.st_uid != ::geteuid()) {
+    return EPERM;
+  }
+  if (folder) {
+    return S_ISDIR(st.st_mode) ? 0 : static_cast<SysError>(ENOTDIR);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    return EINVAL;
+  }
+  if ((st.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0) {
+    return LastError();
+  }
+  return 0;
+}
+
+// A file of the folder, never through a symbolic link (ELOOP), only when it is the user's own.
+SysError OpenIn(int dir, const char* name, int flags, int& fd) {
+  fd = ::openat(dir, name, flags | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    return LastError();
+  }
+  if (const SysError rc = CheckOwn(fd, false)) {
+    ::close(fd);
+    fd = -1;
+    return rc;
+  }
+  return 0;
+}
+
+SysError WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return LastError();
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+class PosixHistoryLock final : public HistoryLock {
+ public:
+  PosixHistoryLock(int dir, int lock) : dir_(dir), lock_(lock) {}
+
+  SysError Read(std::string& bytes) override {
+    bytes.clear();
+    int raw = -1;
+    if (const SysError rc = OpenIn(dir_.get(), kFileName, O_RDONLY, raw)) {
+      return rc == ENOENT ? 0 : rc;
+    }
+    const Fd fd(raw);
+    char buf[16384];
+    for (;;) {
+      const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+      if (n == 0) {
+        return 0;
+      }
+      if (n < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        return LastError();
+      }
+      bytes.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+
+  SysError Append(std::string_view bytes) override {
+    int raw = -1;
+    if (const SysError rc = OpenIn(dir_.get(), kFileName, O_WRONLY | O_CREAT | O_APPEND, raw)) {
+      return rc;
+    }
+    const Fd fd(raw);
+    return WriteAll(fd.get(), bytes);
+  }
+
+  SysError Replace(std::string_view bytes) override {
+    const std::string temp = std::string(kFileName) + "." + std::to_string(::getpid()) + ".tmp";
+    int raw = ::openat(dir_.get(), temp.c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (raw < 0) {
+      return LastError();
+    }
+    SysError rc = 0;
+    {
+      const Fd fd(raw);
+      rc = ::fchmod(fd.get(), 0600) != 0 ? LastError() : WriteAll(fd.get(), bytes);
+      if (rc == 0 && ::fsync(fd.get()) != 0) {
+        rc = LastError();
+      }
+    }
+    if (rc == 0 && ::renameat(dir_.get(), temp.c_str(), dir_.get(), kFileName) != 0) {
+      rc = LastError();
+    }
+    if (rc != 0) {
+      ::unlinkat(dir_.get(), temp.c_str(), 0);
+    }
+    return rc;
+  }
+
+ private:
+  Fd dir_;
+  Fd lock_;  // closing it lets the lock go
+};
+
+std::string HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    return home;
+  }
+  std::vector<char> buf(16384);
+  passwd pw{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr) {
+    return found->pw_dir;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string HistoryFile::DefaultFolder() {
+  // XDG: a relative or empty XDG_CONFIG_HOME is ignored.
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    return std::string(xdg) + "/pelorin";
+  }
+  const std::string home = HomeFolder();
+  return home.empty() ? std::string() : home + "/.config/pelorin";
+}
+
+SysError HistoryLock::Acquire(const std::string& folder, std::unique_ptr<HistoryLock>& lock) {
+  if (folder.empty()) {
+    return ENOENT;
+  }
+  if (const SysError rc = MakeFolders(folder)) {
+    return rc;
+  }
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dir < 0) {
+    return LastError();
+  }
+  Fd dirFd(dir);
+  if (const SysError rc = CheckOwn(dir, true)) {
+    return rc;
+  }
+  int raw = -1;
+  if (const SysError rc = OpenIn(dir, kLockName, O_RDWR | O_CREAT, raw)) {
+    return rc;
+  }
+  Fd lockFd(raw);
+  while (::flock(raw, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      return LastError();
+    }
+  }
+  lock = std::make_unique<PosixHistoryLock>(dirFd.release(), lockFd.release());
+  return 0;
+}
+
+}  // namespace pelorin
