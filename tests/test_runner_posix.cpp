@@ -1,8 +1,5 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +9,7 @@
 #include <thread>
 
 #include "console/CommandRunner.h"
+#include "tests/support/FifoHold.h"
 #include "tests/support/TempDir.h"
 
 // CommandRunner with real children through /bin/sh: output, ends, stops and reaping.
@@ -37,26 +35,6 @@ bool WaitUntil(auto done) {
   return done();
 }
 
-// Holds a fifo open for writing: a command reading from it waits until the hold is released,
-// and is released at the latest when the test leaves, however it leaves.
-class FifoHold {
- public:
-  explicit FifoHold(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {}
-  ~FifoHold() { Release(); }
-  FifoHold(const FifoHold&) = delete;
-  FifoHold& operator=(const FifoHold&) = delete;
-  bool Held() const { return fd_ >= 0; }
-  void Release() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
-
- private:
-  int fd_;
-};
-
 enum How { kTicked, kOverBeforeTheFirstTick, kStoppedAfterTheFirstText };
 
 TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
@@ -67,9 +45,9 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
     data += std::to_string(++lines) + tail + "\n";
   }
   // Commands that must outlast their run wait on this fifo, not on the clock.
-  test::TempDir dir;
-  const std::string fifo = dir.path() + "/hold";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  test::FifoHold hold;
+  ASSERT_TRUE(hold.Ready());
+  const std::string wait = "read x <" + hold.Path();
   // Whatever this process ignores or blocks, the child starts with default signal handling.
   const auto oldPipe = std::signal(SIGPIPE, SIG_IGN);
   sigset_t all, oldMask;
@@ -90,9 +68,9 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
        "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n", "", kOverBeforeTheFirstTick},
       // A background program holding the pipes delays the end by the drain limit only (were
       // the tick to wait for it, that would be 20 s).
-      {"timeout 20 cat " + fifo + " & echo started", "started\n", "", kOverBeforeTheFirstTick},
+      {"timeout 20 sh -c '" + wait + "' & echo started", "started\n", "", kOverBeforeTheFirstTick},
       // The stop completes with that tick's text only; the command runs on.
-      {"echo before; read x <" + fifo + "; echo after", "before\n", "", kStoppedAfterTheFirstText},
+      {"echo before; " + wait + "; echo after", "before\n", "", kStoppedAfterTheFirstText},
   };
   std::int64_t pid = 0;
   CommandRunner runner([&pid](const InterpreterCommand& c, std::unique_ptr<ChildProcess>& child) {
@@ -101,8 +79,7 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
     return rc;
   });
   for (const auto& c : cases) {
-    FifoHold hold(fifo);
-    ASSERT_TRUE(hold.Held());
+    hold.Hold();
     ASSERT_EQ(runner.Start({"/bin/sh", "-c", c.line}), 0u);
     if (c.how == kOverBeforeTheFirstTick) {
       ASSERT_TRUE(WaitUntil([&pid] { return ProcState(pid) == 'Z'; }));
@@ -132,7 +109,7 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
         << (out.size() + err.size() < 1000 ? "\nout: " + out + "\nerr: " + err : "");
     EXPECT_TRUE(ticks == 1 || c.how != kOverBeforeTheFirstTick) << c.line;
     EXPECT_EQ(ProcState(pid) != 0, c.how == kStoppedAfterTheFirstText) << "reaped at completion";
-    hold.Release();  // the stopped command ends now: its last echo meets the closed pipe
+    hold.Release();  // the waiting command ends now: its last echo meets the closed pipe
     EXPECT_TRUE(WaitUntil([&pid] { return ProcState(pid) == 0; })) << "left as a zombie";
   }
   ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
