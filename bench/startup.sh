@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up of the real program against a floor: a bare window holding a QScintilla editor
-# (bare_window), both started the same way under one private Xvfb. "Up" is the moment the
+# (bare_window), both started the same way on one private X server. "Up" is the moment the
 # program's window is mapped and viewable (xdotool finds it by the process id); the program has
 # written its first prompt by then, since it shows its window only after loading. Then, a second
 # later, the resident memory (VmRSS). Median of RUNS runs each (default 5), after one warm-up run
@@ -15,7 +15,13 @@ bare=${2:-$root/build-bench/bench/bare_window}
 runs=${RUNS:-5}
 goal=1.5
 
-for tool in Xvfb xdotool; do
+# The virtual X server chooses its display number itself: the first number whose sockets it can
+# bind, written to descriptor 3 once it accepts connections (-displayfd), so no other server on
+# the machine can share it. -noreset: without it the server resets whenever its last client
+# leaves, and a client connecting then is refused.
+xserver=(Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x900x24)
+
+for tool in "${xserver[0]}" xdotool; do
   command -v "$tool" >/dev/null || { echo "startup.sh: $tool is missing" >&2; exit 2; }
 done
 for program in "$pelorin" "$bare"; do
@@ -33,12 +39,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of its own: Xvfb picks a free number itself and writes it once it accepts
-# connections (-displayfd), so no other server on the machine can share it. -noreset: without it
-# the server resets whenever its last client leaves, and a client connecting then is refused.
 n=""
 mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x900x24 3>"$work/displayfd" >/dev/null 2>&1 &
+"${xserver[@]}" 3>"$work/displayfd" >/dev/null 2>&1 &
 xvfb_pid=$!
 read -r -t 60 n <"$work/displayfd" || true
 [[ "$n" =~ ^[0-9]+$ ]] || { echo "startup.sh: no X display could be started" >&2; exit 2; }

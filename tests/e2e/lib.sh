@@ -1,5 +1,5 @@
-# Helpers for driving the real program under Xvfb with xdotool and reading the surface back
-# through the clipboard. Sourced by the end-to-end scripts.
+# Helpers for driving the real program on a virtual X display with xdotool and reading the
+# surface back through the clipboard. Sourced by the end-to-end scripts.
 #
 # Nothing here waits a fixed time for something to have happened: every wait is on a condition,
 # with an upper bound far above what a slow, busy machine needs (a passing run never reaches it).
@@ -61,10 +61,11 @@ report_failure() {
   fi
 }
 
-# start_display: a private X server for this test. Xvfb chooses a free display number itself
-# (-displayfd: it takes the number's lock atomically and writes the number once it accepts
-# connections), so two servers can never share one. -noreset: without it the server resets
-# whenever its last client leaves, and a client connecting at that moment is refused.
+# start_display: a private X server for this test. The server chooses its display number itself
+# (-displayfd: the first number whose sockets it can bind, written to the descriptor once it
+# accepts connections), so two servers can never share one, whatever else runs on the machine.
+# -noreset: without it the server resets whenever its last client leaves, and a client
+# connecting at that moment is refused.
 start_display() {
   local fifo="$WORK/displayfd" n=""
   mkfifo "$fifo"
