@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up of the real program against a floor: a bare window holding a QScintilla editor
-# (bare_window), both started the same way under one private Xvfb. "Up" is the moment the
+# (bare_window), both started the same way on one private X server. "Up" is the moment the
 # program's window is mapped and viewable (xdotool finds it by the process id); the program has
 # written its first prompt by then, since it shows its window only after loading. Then, a second
 # later, the resident memory (VmRSS). Median of RUNS runs each (default 5), after one warm-up run
@@ -16,7 +16,13 @@ bare=${2:-$root/build-bench/bench/bare_window}
 runs=${RUNS:-5}
 goal=1.5
 
-for tool in Xvfb xdotool xdpyinfo; do
+# The virtual X server chooses its display number itself: the first number whose sockets it can
+# bind, written to descriptor 3 once it accepts connections (-displayfd), so no other server on
+# the machine can share it. -noreset: without it the server resets whenever its last client
+# leaves, and a client connecting then is refused.
+xserver=(Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x900x24)
+
+for tool in "${xserver[0]}" xdotool; do
   command -v "$tool" >/dev/null || { echo "startup.sh: $tool is missing" >&2; exit 2; }
 done
 for program in "$pelorin" "$bare"; do
@@ -34,26 +40,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display number of its own, away from the ones the end-to-end tests take; the server must
-# still be ours once it answers (another may have taken the number in between).
-for i in $(seq 0 99); do
-  n=$((200 + (RANDOM + i) % 100))
-  if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then
-    Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do
-      if xdpyinfo >/dev/null 2>&1; then
-        kill -0 "$xvfb_pid" 2>/dev/null && break 2
-        break
-      fi
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=""
-  fi
-done
-[[ -n "$xvfb_pid" ]] || { echo "startup.sh: no X display could be started" >&2; exit 2; }
+n=""
+mkfifo "$work/displayfd"
+"${xserver[@]}" 3>"$work/displayfd" >/dev/null 2>&1 &
+xvfb_pid=$!
+read -r -t 60 n <"$work/displayfd" || true
+[[ "$n" =~ ^[0-9]+$ ]] || { echo "startup.sh: no X display could be started" >&2; exit 2; }
+export DISPLAY=":$n"
 
 # Both programs alike: the X display, a scratch configuration (nothing stored: the program's
 # first start), the same small folder to start in.

@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev libsqlite3-dev
   libgtest-dev googletest
   # end-to-end tests and screenshots: a virtual display, synthetic input, the clipboard
-  xvfb xauth xdotool xclip x11-utils x11-apps imagemagick fonts-dejavu-core
+  xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
   # sanitizer and fuzzing runtimes
   clang libclang-rt-14-dev
   # the Debian package: CPack's library dependencies come from dpkg-shlibdeps, found with file
