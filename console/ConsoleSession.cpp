@@ -127,6 +127,12 @@ void ConsoleSession::RunDetached(const std::string& Command) {
   PlaceCaretAfterPrompt();
 }
 
+void ConsoleSession::Interrupt() {
+  if (bBusy_) {
+    myConsole_.Interrupt();
+  }
+}
+
 void ConsoleSession::myConsole_OutputReceived(const std::string& stdOut,
                                               const std::string& stdErr) {
   view_.SetReadOnly(false);
