@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The assembled main window: start-up, menus acting on the surface and the store, the bottom
-// panels, the layout and the close-time saving.
+// panels, the layout, the keys that interrupt a command, and the close-time saving, also when
+// the process is told to end.
 #include <gtest/gtest.h>
 
 #include <Qsci/qsciscintilla.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
@@ -13,6 +18,7 @@
 #include "app/CommandBar.h"
 #include "app/FolderTree.h"
 #include "app/frmShell.h"
+#include "console/ConsoleSession.h"
 #include "editor/ConsoleEditor.h"
 #include "prefs/Registry.h"
 #include "splitter/cSplitter.h"
@@ -82,6 +88,42 @@ TEST_F(Shell, StartUpDirectoryAndThePlacementStoredOnlyWhenNormal) {
   shell_->close();
   EXPECT_EQ(Stored("WindowState"), 2);
   EXPECT_EQ(Stored("WindowWidth"), width) << "a maximised close keeps the normal placement";
+}
+
+TEST_F(Shell, TerminationSignalsCloseTheWindowAsItsCloseBoxDoes) {
+  // Before, the first of them ended this process at once.
+  ASSERT_TRUE(Registry::CreateKey(regapi::kCurrentUser, "Software\\Pelorin"));
+  std::int32_t width = 0;
+  for (const int sig : {SIGHUP, SIGINT, SIGTERM}) {  // in rising order, as the widths
+    frmShell& shell = Open({home_});
+    shell.resize(500 + 20 * sig, 400);
+    QApplication::processEvents();
+    ::kill(::getpid(), sig);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.isVisible(); })) << sig;
+    EXPECT_GT(Stored("WindowWidth"), width) << "the placement is saved: " << sig;
+    width = Stored("WindowWidth");
+  }
+}
+
+TEST_F(Shell, CtrlCInterruptsARunningCommandUnlessTextIsSelectedAndCtrlBreakAlways) {
+  frmShell& shell = Open({home_});
+  QWidget* surface = shell.Editor().focusProxy();
+  const auto key = [surface](Qt::Key k) { QTest::keyClick(surface, k, Qt::ControlModifier); };
+  const QString prompt = home_ + ">";
+  QTest::keyClicks(surface, "sleep 100\r");
+  ASSERT_TRUE(shell.Session().bBusy());
+  key(Qt::Key_A);
+  key(Qt::Key_C);  // a selection: copied, and the command runs on
+  EXPECT_EQ(QApplication::clipboard()->text(), prompt + "sleep 100\n");
+  EXPECT_TRUE(shell.Session().bBusy());
+  key(Qt::Key_Pause);  // Ctrl+Break, selection or not
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.Session().bBusy(); }));
+  EXPECT_EQ(Text(), prompt + "sleep 100\n" + prompt);
+  QTest::keyClicks(surface, "sleep 100\r");
+  ASSERT_TRUE(shell.Session().bBusy());
+  key(Qt::Key_C);  // nothing selected: the command is interrupted, and the prompt follows
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.Session().bBusy(); }));
+  EXPECT_EQ(Text(), prompt + "sleep 100\n" + prompt + "sleep 100\n" + prompt);
 }
 
 TEST_F(Shell, LayoutAsLoadedAndEachBottomPanelActsOnAnExistingLineOnly) {
