@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 
 #include "app/CommandBar.h"
 #include "app/FolderTree.h"
@@ -32,6 +33,20 @@ QT_END_NAMESPACE
 
 namespace pelorin {
 namespace {
+
+// Whether a `sleep` runs with the folder as its current one (a command typed there).
+bool SleepRunsIn(const QString& folder) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    std::string comm;
+    std::getline(std::ifstream(entry.path() / "comm"), comm);
+    if (comm == "sleep" && std::filesystem::read_symlink(entry.path() / "cwd", ec) ==
+                               std::filesystem::path(folder.toStdString())) {
+      return true;
+    }
+  }
+  return false;
+}
 
 class Shell : public ::testing::Test {
  protected:
@@ -110,17 +125,26 @@ TEST_F(Shell, CtrlCInterruptsARunningCommandUnlessTextIsSelectedAndCtrlBreakAlwa
   QWidget* surface = shell.Editor().focusProxy();
   const auto key = [surface](Qt::Key k) { QTest::keyClick(surface, k, Qt::ControlModifier); };
   const QString prompt = home_ + ">";
-  QTest::keyClicks(surface, "sleep 100\r");
-  ASSERT_TRUE(shell.Session().bBusy());
+  // A shell may catch SIGINT until it has started the command: each interrupt waits for it.
+  const auto run = [&] {
+    QTest::keyClicks(surface, "sleep 100\r");
+    return shell.Session().bBusy() && QTest::qWaitFor([this] { return SleepRunsIn(home_); });
+  };
+  ASSERT_TRUE(run());
+  int ticks = 0;
+  QObject::connect(&shell.Session().myConsole(), &clsConsole::OutputReceived,
+                   [&ticks] { ++ticks; });
   key(Qt::Key_A);
-  key(Qt::Key_C);  // a selection: copied, and the command runs on
+  // A selection outlasts the ticks of the running command (a person copies after a while), and
+  // Ctrl+C copies it while the command runs on.
+  ASSERT_TRUE(QTest::qWaitFor([&ticks] { return ticks >= 2; }));
+  key(Qt::Key_C);
   EXPECT_EQ(QApplication::clipboard()->text(), prompt + "sleep 100\n");
   EXPECT_TRUE(shell.Session().bBusy());
   key(Qt::Key_Pause);  // Ctrl+Break, selection or not
   EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.Session().bBusy(); }));
   EXPECT_EQ(Text(), prompt + "sleep 100\n" + prompt);
-  QTest::keyClicks(surface, "sleep 100\r");
-  ASSERT_TRUE(shell.Session().bBusy());
+  ASSERT_TRUE(run());
   key(Qt::Key_C);  // nothing selected: the command is interrupted, and the prompt follows
   EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.Session().bBusy(); }));
   EXPECT_EQ(Text(), prompt + "sleep 100\n" + prompt + "sleep 100\n" + prompt);
