@@ -30,30 +30,31 @@ type_line 'ls -l /proc/$$/fd'
 wait_for $'\n'"$prompt"
 [[ "$(surface)" != *fd-seven-target* ]] || fail "the program's descriptor 7 reached a command"
 
-# Ctrl+C with nothing selected interrupts the command; the prompt follows.
+# Ctrl+C with nothing selected interrupts the command; the prompt follows. (Each interrupt waits
+# until the command runs: a shell may catch SIGINT until it has started it.)
 type_line "sleep 100"
-wait_title "Working... - Pelorin"
+within 30 running_in "$WORK/here" sleep >/dev/null || fail "the command did not start"
 key ctrl+c
 wait_for $'sleep 100\n'"$prompt"
 ! running_in "$WORK/here" sleep >/dev/null || fail "Ctrl+C left the command running"
 
 # A command that ignores SIGINT: the first Ctrl+C leaves it, the second ends it. The copy made
 # after the first (a selection: Ctrl+C copies) shows that the window has handled it.
-type_line "trap '' INT; sleep 100"
+type_line "trap '' INT; sleep 101"
 within 30 running_in "$WORK/here" sleep >/dev/null || fail "the command did not start"
 key ctrl+c
 surface >/dev/null
 running_in "$WORK/here" sleep >/dev/null || fail "the first Ctrl+C ended a command that ignores it"
 [[ "$(title)" == "Working... - Pelorin" ]] || fail "the window stopped waiting"
 key ctrl+c
-wait_for $'sleep 100\n'"$prompt"
+wait_for $'sleep 101\n'"$prompt"
 ! running_in "$WORK/here" sleep >/dev/null || fail "the second Ctrl+C left the command running"
 
 # Ctrl+Break interrupts also with text selected.
-type_line "sleep 100"
-wait_title "Working... - Pelorin"
+type_line "sleep 102"
+within 30 running_in "$WORK/here" sleep >/dev/null || fail "the command did not start"
 key ctrl+a ctrl+Break
-wait_title "$WORK/here - Pelorin"
+wait_for $'sleep 102\n'"$prompt"
 ! running_in "$WORK/here" sleep >/dev/null || fail "Ctrl+Break left the command running"
 
 # Told to end, by a signal to the program or to its process group as a terminal sends them, the
