@@ -283,8 +283,15 @@ SysError StartChildProcess(const InterpreterCommand& command,
   // A job of its own: an interrupt ends the whole tree the command started. Where the system
   // refuses one (an old system whose job this process is in), the child alone is ended.
   HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
-  if (job != nullptr && !::AssignProcessToJobObject(job, pi.hProcess)) {
-    CloseIfOpen(job);
+  if (job != nullptr) {
+    // A program that explicitly starts another outside any job (CREATE_BREAKAWAY_FROM_JOB)
+    // would otherwise fail to start it; what it starts so is its own business.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    if (!::AssignProcessToJobObject(job, pi.hProcess)) {
+      CloseIfOpen(job);
+    }
   }
   ::ResumeThread(pi.hThread);
   ::CloseHandle(pi.hThread);
@@ -310,8 +317,8 @@ SysError StartDetached(const InterpreterCommand& command) {
 SysError StartProgram(const std::string& programPath) {
   // The application name is given, so the quoted path on the command line is only argv[0]:
   // nothing is parsed by a shell or searched for.
-  // Callers build the path the portable way ("<folder>/pelorin"): make it the system's own form,
-  // with the ".exe" that the application name must carry.
+  // A path written the portable way ("<folder>/name") is made the system's own form, with the
+  // ".exe" that the application name must carry.
   std::wstring app = win::Widen(programPath);
   for (wchar_t& c : app) {
     if (c == L'/') {
