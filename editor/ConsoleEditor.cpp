@@ -544,8 +544,13 @@ void ConsoleEditor::OpenFindDialog() {
 }
 
 void ConsoleEditor::OpenFontDialog() {
-  QFont current(fontName_);
-  current.setPointSizeF(fontSize_);
+  // The dialog opens on the face and size the surface shows: the stored name may be a face the
+  // system lacks and replaces, and the dialog would open on its own default for that one.
+  QFont requested(fontName_);
+  requested.setPointSizeF(fontSize_);
+  const QFontInfo shown(requested);
+  QFont current(shown.family());
+  current.setPointSizeF(shown.pointSizeF());
   QFontDialog dialog(current, this);
   dialog.setOption(QFontDialog::DontUseNativeDialog);
   if (dialog.exec() == QDialog::Accepted) {

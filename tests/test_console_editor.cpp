@@ -282,6 +282,14 @@ TEST_F(ConsoleEditorTest, VisibleSpacesAndAWideningLineNumberMargin) {
 }
 
 TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
+  // The stored default face, missing here and drawn in a stand-in: the dialog opens on the
+  // stand-in, so OK without a change keeps the face the surface shows.
+  editor_->SetEditorFont(QStringLiteral("Courier New"), 12);
+  const QString shown = QFontInfo(QFont(QStringLiteral("Courier New"))).family();
+  OnDialog([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
+  editor_->RunEditorCommand(cmd::kFontDialog, true);
+  EXPECT_EQ(editor_->EditorFontName(), shown);
+  EXPECT_EQ(editor_->EditorFontSize(), 12);
   OnDialog([](QWidget* dialog) { dialog->close(); });
   editor_->RunEditorCommand(cmd::kFontDialog, true);
   editor_->AppendAtEnd("foo\nbar\nfoo bar");
@@ -292,7 +300,7 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
     dialog->close();
   });
   editor_->RunEditorCommand(cmd::kFindDialog);
-  EXPECT_EQ(dialogs_, 2);
+  EXPECT_EQ(dialogs_, 3);
   EXPECT_EQ(editor_->SearchText(), "bar");
   EXPECT_EQ(Send(Sci::SCI_GETSELECTIONSTART), 12);
 }
