@@ -240,12 +240,10 @@ void ConsoleEditor::ReplaceInLastLine(std::size_t from, std::size_t to, std::str
     return;
   }
   const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, LineCount() - 1);
-  const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
-  const long begin =
-      std::min(length, start + static_cast<long>(std::min<std::size_t>(from, length)));
-  const long end = to >= static_cast<std::size_t>(length - start)
-                       ? length
-                       : std::max(begin, start + static_cast<long>(to));
+  const auto lineBytes = static_cast<std::size_t>(Send(QsciScintillaBase::SCI_GETLENGTH) - start);
+  from = std::min(from, lineBytes);
+  const long begin = start + static_cast<long>(from);
+  const long end = start + static_cast<long>(std::clamp(to, from, lineBytes));
   Send(QsciScintillaBase::SCI_SETTARGETRANGE, static_cast<uintptr_t>(begin), end);
   surface_->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()),
                           text.data());
