@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QShortcut>
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "app/CommandBar.h"
 #include "app/FolderTree.h"
@@ -88,6 +90,12 @@ void frmShell::Form_Load(const QStringList& arguments) {
   session_ = std::make_unique<ConsoleSession>(*Editor_, [this](const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
   });
+  // The commands of earlier windows, for Up; a file that cannot be read starts the history
+  // empty, and a command that cannot be added to it is still recalled in this window.
+  std::vector<std::string> earlier;
+  historyFile_.Load(earlier);
+  session_->UseHistory(earlier,
+                       [this](const std::string& command) { historyFile_.Append(command); });
   promptInput_ = std::make_unique<PromptInput>(*Editor_, *session_,
                                                [this] { return prefs_.PrefHighlightLine; });
   promptInput_->SetContextMenu([this](int x, int y) { ShowContextMenu(x, y); });

@@ -11,6 +11,7 @@
 #include "app/CommandDispatch.h"
 #include "app/Menus.h"
 #include "editor/BottomBar.h"
+#include "prefs/HistoryFile.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 
@@ -91,6 +92,7 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
 
   Preferences prefs_;
   PreferenceStore store_;
+  HistoryFile historyFile_;
   BottomPanels panels_;
 
   CommandBar* CommandBar_ = nullptr;

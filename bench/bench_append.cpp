@@ -2,6 +2,9 @@
 // Prints what the console surface costs as its history grows: one timer tick's output appended
 // at 1 thousand, 100 thousand and 1 million lines of history, find-and-mark-all and go-to-line on
 // a million lines, and the memory taken per MB of console text. Each figure with its goal.
+// Output takes the path a command's output takes: the output composer, then ApplyOutput.
+// With the argument "coloured": only the memory per MB of coloured output (a listing as
+// ls --color=always writes it), in a process of its own so that the figures do not mix.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "console/OutputComposer.h"
 #include "editor/ConsoleEditor.h"
 
 using namespace pelorin;
@@ -40,6 +44,29 @@ std::string TypicalLines(size_t bytes, long& counter) {
   return out;
 }
 
+// A listing as ls --color=always prints it: a colour change every 9 characters or so.
+std::string ColouredLines(size_t bytes, long& counter) {
+  std::string out;
+  char line[256];
+  while (out.size() < bytes) {
+    const long n = counter++;
+    std::snprintf(line, sizeof line,
+                  "\033[0m\033[01;34mdir_%05ld\033[0m  \033[01;32mrun_%05ld.sh\033[0m  "
+                  "notes_%05ld.txt  \033[01;36mlink_%05ld\033[0m  \033[31mold_%05ld.tar\033[0m\n",
+                  n, n, n, n, n);
+    out += line;
+  }
+  return out;
+}
+
+// Shows output as a command's output is shown; returns the bytes the surface got.
+size_t Show(ConsoleEditor& editor, OutputComposer& composer, const std::string& out,
+            const std::string& err = {}) {
+  const OutputEdits edits = composer.Feed(out, err);
+  editor.ApplyOutput(edits);
+  return edits.text.size();
+}
+
 // Resident memory in bytes, or -1 where /proc is not there.
 long ResidentBytes() {
   long size = 0, resident = -1;
@@ -57,17 +84,17 @@ double TimeMs(const std::function<void()>& work) {
 
 // The medians of nine ticks: the two appends alone, and the whole tick (appends, caret to the
 // last line, repaint).
-std::pair<double, double> MeasureTicks(ConsoleEditor& editor, long& counter) {
+std::pair<double, double> MeasureTicks(ConsoleEditor& editor, OutputComposer& composer,
+                                       long& counter) {
   const std::string out = TypicalLines(kPipeChunk, counter);
-  const std::string err = "STDERR: " + TypicalLines(kPipeChunk, counter);
+  const std::string err = TypicalLines(kPipeChunk, counter);
   std::vector<double> appends, ticks;
   for (int i = 0; i < 9; ++i) {
     QElapsedTimer timer;
     ticks.push_back(TimeMs([&] {
       timer.start();
       editor.SetReadOnly(false);
-      editor.AppendAtEnd(std::string_view(out));
-      editor.AppendAtEnd(std::string_view(err));
+      Show(editor, composer, out, err);
       appends.push_back(timer.nsecsElapsed() / 1e6);
       editor.MoveCaret(editor.LineCount() - 1, 0);
       editor.SetReadOnly(true);
@@ -78,6 +105,27 @@ std::pair<double, double> MeasureTicks(ConsoleEditor& editor, long& counter) {
   return {appends[4], ticks[4]};
 }
 
+// The memory per MB of coloured output, in about 64 MB of it.
+int MeasureColoured(ConsoleEditor& editor) {
+  OutputComposer composer;
+  long counter = 0;
+  double bytes = 0;
+  const long rssBefore = ResidentBytes();
+  if (rssBefore < 0) {
+    std::printf("memory: not measurable here (no /proc)\n");
+    return 0;
+  }
+  while (bytes < 64e6) {
+    bytes += static_cast<double>(Show(editor, composer, ColouredLines(1 << 20, counter)));
+  }
+  QApplication::processEvents();
+  std::printf("coloured text: %.1f MB in %d lines, a colour change every 9 characters\n",
+              bytes / 1e6, editor.LineCount());
+  Goal("memory, MB resident per MB of coloured console text",
+       static_cast<double>(ResidentBytes() - rssBefore) / bytes, 4.0);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -86,7 +134,10 @@ int main(int argc, char** argv) {
   editor.resize(900, 600);
   editor.show();
   QApplication::processEvents();
+  if (argc > 1 && std::string(argv[1]) == "coloured")
+    return MeasureColoured(editor);
 
+  OutputComposer composer;
   long counter = 0;
   double bytes = 0;
   const long rssBefore = ResidentBytes();
@@ -94,13 +145,12 @@ int main(int argc, char** argv) {
   for (const int lines : {1000, 100000, 1000000}) {
     while (editor.LineCount() < lines) {  // about 64 bytes a line: stop close to the count
       const size_t want = static_cast<size_t>(lines - editor.LineCount()) * 60;
-      const std::string block = TypicalLines(std::min<size_t>(want, 1 << 20), counter);
-      editor.AppendAtEnd(std::string_view(block));
-      bytes += block.size();
+      bytes += static_cast<double>(
+          Show(editor, composer, TypicalLines(std::min<size_t>(want, 1 << 20), counter)));
     }
     QApplication::processEvents();
     const int at = editor.LineCount();
-    costs.push_back(MeasureTicks(editor, counter));
+    costs.push_back(MeasureTicks(editor, composer, counter));
     std::printf("tick of 2 x 30 KB at %7d lines: append %.3f ms, whole tick with repaint %.3f ms\n",
                 at, costs.back().first, costs.back().second);
   }
@@ -111,7 +161,8 @@ int main(int argc, char** argv) {
   const std::string lines = std::to_string(editor.LineCount()) + " lines";
   std::printf("text: %.1f MB in %s\n", bytes / 1e6, lines.c_str());
   if (rssBefore >= 0)
-    Goal("memory, MB resident per MB of console text", (ResidentBytes() - rssBefore) / bytes, 2.5);
+    Goal("memory, MB resident per MB of plain console text", (ResidentBytes() - rssBefore) / bytes,
+         2.5);
   else
     std::printf("memory: not measurable here (no /proc)\n");
 

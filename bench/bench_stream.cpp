@@ -13,6 +13,7 @@
 #include <string>
 
 #include "console/ConsoleSession.h"
+#include "console/OutputComposer.h"
 #include "console/ProcessPlatform.h"
 #include "editor/ConsoleEditor.h"
 #include "platform/Directory.h"
@@ -60,19 +61,23 @@ int main(int argc, char** argv) {
   pelorin::ConsoleSession session(editor, [](const std::string&) {});
 
   // What the surface must hold afterwards, built from the events as they arrive (the session's
-  // own handlers run first).
+  // own handlers run first): the lines arrive whole, so no line is ever rewritten.
   std::string expected;
   std::string out, err;
-  const auto record = [&](const std::string& o, const std::string& e) {
-    out += o;
-    err += e;
-    expected += o + (e.empty() ? std::string() : "STDERR: " + e);
-  };
-  QObject::connect(&session.myConsole(), &pelorin::clsConsole::OutputReceived, record);
+  pelorin::OutputComposer composer;
+  QObject::connect(&session.myConsole(), &pelorin::clsConsole::OutputReceived,
+                   [&](const std::string& o, const std::string& e) {
+                     out += o;
+                     err += e;
+                     expected += composer.Feed(o, e).text;
+                   });
   QObject::connect(&session.myConsole(), &pelorin::clsConsole::Complete,
                    [&](const std::string& o, const std::string& e) {
-                     record(o, e);
-                     expected += pelorin::ConsoleSession::Prompt();
+                     out += o;
+                     err += e;
+                     expected += composer.Finish(o, e).text;
+                     expected +=
+                         (composer.AtLineStart() ? "" : "\n") + pelorin::ConsoleSession::Prompt();
                      app.quit();
                    });
 

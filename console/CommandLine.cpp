@@ -62,6 +62,20 @@ std::string NormalizeBlanks(std::string_view text, Quoting quoting) {
   return result;
 }
 
+std::string ShownPath(std::string_view path) {
+  std::string shown;
+  shown.reserve(path.size());
+  for (const char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) {
+      shown += "\xEF\xBF\xBD";  // U+FFFD
+    } else {
+      shown.push_back(c);
+    }
+  }
+  return shown;
+}
+
 ParsedLine ParseCommandLine(std::string_view line) {
   if (line.empty()) {
     return {LineKind::Empty, {}};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/ConsoleSession.h"
 
+#include "console/CdCommand.h"
 #include "console/CommandLine.h"
 #include "console/ConsoleView.h"
 #include "console/ProcessPlatform.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr std::string_view kCaptionSuffix = " - Pelorin";
 constexpr std::string_view kBusyCaption = "Working... - Pelorin";
-constexpr std::string_view kStdErrMark = "STDERR: ";
 constexpr std::string_view kPathNotFound = ": Path not found";
 
 }  // namespace
@@ -31,8 +31,13 @@ ConsoleSession::ConsoleSession(ConsoleView& view, CaptionSetter setCaption)
       [this](const std::string& out, const std::string& err) { myConsole_Complete(out, err); });
 }
 
+void ConsoleSession::UseHistory(const std::vector<std::string>& earlier, CommandKept kept) {
+  history_ = CommandHistory(earlier);
+  kept_ = std::move(kept);
+}
+
 std::string ConsoleSession::Prompt() {
-  return CurrentDirectory() + '>';
+  return ShownPath(CurrentDirectory()) + '>';
 }
 
 void ConsoleSession::AppendText(std::string_view text) {
@@ -40,33 +45,29 @@ void ConsoleSession::AppendText(std::string_view text) {
 }
 
 void ConsoleSession::SetIdleCaption() {
-  setCaption_(CurrentDirectory().append(kCaptionSuffix));
+  setCaption_(ShownPath(CurrentDirectory()).append(kCaptionSuffix));
 }
 
 void ConsoleSession::PlaceCaretAfterPrompt() {
-  const auto column = static_cast<int>(utf8::Utf16Length(CurrentDirectory()));
-  view_.MoveCaret(view_.LineCount() - 1, column + 1);
+  view_.MoveCaret(view_.LineCount() - 1, static_cast<int>(utf8::Utf16Length(Prompt())));
 }
 
 void ConsoleSession::AppendLongPrompt() {
   AppendText(LineEnd() + Prompt());
 }
 
+// The prompt starts a line of its own: after output without a final line end (printf abc, or a
+// wait stopped mid-line) it would otherwise continue that line and refuse every command.
 void ConsoleSession::AppendShortPrompt() {
-  AppendText(Prompt());
-}
-
-void ConsoleSession::AppendOutput(const std::string& stdOut, const std::string& stdErr) {
-  if (!stdOut.empty()) {
-    AppendText(stdOut);
-  }
-  if (!stdErr.empty()) {
-    AppendText(std::string(kStdErrMark).append(stdErr));
-  }
+  const bool lineEmpty = view_.LineText(view_.LineCount() - 1).empty();
+  AppendText(lineEmpty ? Prompt() : LineEnd() + Prompt());
 }
 
 void ConsoleSession::ExecuteCommand(const std::string& Line) {
   strLastCommand_ = Line;
+  if (history_.Add(Line) && kept_) {
+    kept_(Line);
+  }
   const std::string line = NormalizeBlanks(Line);
   const ParsedLine parsed = ParseCommandLine(line);
   switch (parsed.kind) {
@@ -90,6 +91,7 @@ void ConsoleSession::ExecuteCommand(const std::string& Line) {
 
 void ConsoleSession::RunThroughInterpreter(const std::string& line) {
   AppendText(LineEnd());
+  composer_.Restart();
   view_.SetReadOnly(true);
   bBusy_ = true;
   setCaption_(std::string(kBusyCaption));
@@ -106,9 +108,9 @@ void ConsoleSession::RunThroughInterpreter(const std::string& line) {
 }
 
 void ConsoleSession::ChangeDirectory(const std::string& Path) {
-  const std::string path = NormalizeBlanks(Path);
-  if (!TrySetCurrentDir(path)) {
-    AppendText(std::string(LineEnd()).append(path).append(kPathNotFound));
+  const std::string path = CdPath(Path, PlatformQuoting(), TildeHome());
+  if (const SysError rc = SetCurrentDir(path)) {
+    AppendText(LineEnd() + ShownPath(path) + CdFailureText(rc));
   }
   AppendLongPrompt();
   SetIdleCaption();
@@ -136,7 +138,7 @@ void ConsoleSession::Interrupt() {
 void ConsoleSession::myConsole_OutputReceived(const std::string& stdOut,
                                               const std::string& stdErr) {
   view_.SetReadOnly(false);
-  AppendOutput(stdOut, stdErr);
+  view_.ApplyOutput(composer_.Feed(stdOut, stdErr));
   // A selection made while the command runs stays for Ctrl+C to copy (without one, Ctrl+C
   // interrupts the command): the caret goes back to the last line only when none is there.
   if (!view_.HasSelectedText()) {
@@ -149,7 +151,7 @@ void ConsoleSession::myConsole_Complete(const std::string& stdOut, const std::st
   bBusy_ = false;
   view_.SetReadOnly(false);
   SetIdleCaption();
-  AppendOutput(stdOut, stdErr);
+  view_.ApplyOutput(composer_.Finish(stdOut, stdErr));
   AppendShortPrompt();
   PlaceCaretAfterPrompt();
 }
@@ -161,7 +163,7 @@ void ConsoleSession::DirLS_FolderChange(const std::string& path) {
   const bool empty = view_.LineCount() == 1 && view_.LineText(0).empty();
   std::string text = empty ? std::string() : std::string(LineEnd());
   if (!TrySetCurrentDir(path)) {
-    text.append(path).append(kPathNotFound).append(LineEnd());
+    text.append(ShownPath(path)).append(kPathNotFound).append(LineEnd());
   }
   AppendText(text + Prompt());
   SetIdleCaption();

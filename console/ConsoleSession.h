@@ -4,12 +4,19 @@
 // The console session on the window's one thread: a typed line taking effect, the runner's
 // output and completion written back, and the folder tree's choice made current. It owns the
 // process runner and handles its events itself; it writes to the surface only through
-// AppendText and reads the current directory afresh every time. All text is UTF-8.
+// AppendText and the output composer's edits, and reads the current directory afresh every
+// time. All text is UTF-8.
+//
+// Every prompt starts a line of its own. The prompt and the caption show the directory as
+// ShownPath does, and a typed line is compared against that prompt.
 
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "console/CommandHistory.h"
+#include "console/OutputComposer.h"
 #include "console/clsConsole.h"
 
 namespace pelorin {
@@ -19,6 +26,8 @@ class ConsoleView;
 class ConsoleSession {
  public:
   using CaptionSetter = std::function<void(const std::string&)>;
+  // Told of each command the history kept, to keep it beyond this window.
+  using CommandKept = std::function<void(const std::string&)>;
 
   ConsoleSession(ConsoleView& view, CaptionSetter setCaption);
   ConsoleSession(const ConsoleSession&) = delete;
@@ -29,6 +38,11 @@ class ConsoleSession {
   // The last line handed to ExecuteCommand, as typed.
   const std::string& strLastCommand() const { return strLastCommand_; }
   clsConsole& myConsole() { return myConsole_; }
+  // The commands run so far, for Up and Down on the input line.
+  CommandHistory& History() { return history_; }
+  // Starts the history with what earlier windows kept (oldest first); kept hears of every
+  // command added from now on.
+  void UseHistory(const std::vector<std::string>& earlier, CommandKept kept);
 
   void ExecuteCommand(const std::string& Line);
   void AppendText(std::string_view text);
@@ -40,14 +54,13 @@ class ConsoleSession {
   // Handler of the folder tree's FolderChange: path is the chosen folder's full path.
   void DirLS_FolderChange(const std::string& path);
 
-  // The current directory followed by ">".
+  // The current directory as shown (ShownPath) followed by ">".
   static std::string Prompt();
 
  private:
   void myConsole_OutputReceived(const std::string& stdOut, const std::string& stdErr);
   void myConsole_Complete(const std::string& stdOut, const std::string& stdErr);
 
-  void AppendOutput(const std::string& stdOut, const std::string& stdErr);
   void AppendLongPrompt();
   void AppendShortPrompt();
   void PlaceCaretAfterPrompt();
@@ -57,6 +70,9 @@ class ConsoleSession {
   ConsoleView& view_;
   CaptionSetter setCaption_;
   clsConsole myConsole_;
+  OutputComposer composer_;
+  CommandHistory history_;
+  CommandKept kept_;
   bool bBusy_ = false;
   std::string strLastCommand_;
 };

@@ -4,11 +4,12 @@
 // What the console session asks of the surface it writes to; the editor implements it, and the
 // session knows nothing else of the surface. Text is UTF-8 and goes in only at the end. Lines
 // and columns count from 0; columns count UTF-16 code units, as utf8::Utf16Length measures text.
-// Coloured output, redrawing the current output line and the input line's history will extend
-// this interface: everything the session does to the surface goes through here.
+// Everything the session does to the surface goes through here.
 
 #include <string>
 #include <string_view>
+
+#include "console/OutputEdits.h"
 
 namespace pelorin {
 
@@ -18,6 +19,9 @@ class ConsoleView {
 
   // Adds the text after the last character, whatever the caret and the read-only state.
   virtual void AppendAtEnd(std::string_view utf8) = 0;
+  // Carries out one tick's output edits at the end (OutputEdits), whatever the caret and the
+  // read-only state: the rewrite of the last line, the text with its colours, the soft breaks.
+  virtual void ApplyOutput(const OutputEdits& edits) = 0;
   virtual int LineCount() const = 0;                 // at least 1
   virtual std::string LineText(int line) const = 0;  // without its line break
   // Past the end of the line means its end; the line is clamped to the text. Drops a selection.

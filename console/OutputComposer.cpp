@@ -15,6 +15,7 @@ void OutputComposer::Restart() {
     side->crPending = side->returnPending = side->interrupted = false;
   }
   owner_ = Owner::None;
+  continued_ = false;
   lineBytes_ = 0;
 }
 
@@ -102,7 +103,17 @@ void OutputComposer::StartLine(Owner who) {
 void OutputComposer::EndLine() {
   AppendRaw(lineEnd_, TextStyle{});
   owner_ = Owner::None;
+  continued_ = false;
   lineBytes_ = 0;
+}
+
+// The line goes on on the next surface line: the line end is the surface's, not the program's.
+void OutputComposer::SoftBreak() {
+  edits_->softBreaks.push_back(edits_->text.size());
+  AppendRaw(lineEnd_, TextStyle{});
+  continued_ = true;
+  lineBytes_ = 0;
+  lineStart_ = edits_->text.size();
 }
 
 // The last line keeps its label only. What this tick already put on it is taken back; a line
@@ -125,8 +136,8 @@ void OutputComposer::ClearLine() {
   lineBytes_ = LabelBytes();
 }
 
-// Puts text on the last line, going on on a new one (labelled the same) where it would grow
-// past the longest line; never inside a character.
+// Puts text on the last line, going on on the next surface line where it would grow past the
+// longest line; never inside a character.
 void OutputComposer::Append(std::string_view text, const TextStyle& style) {
   while (!text.empty()) {
     std::size_t take = std::min(text.size(), longestLine_ - std::min(lineBytes_, longestLine_));
@@ -136,9 +147,7 @@ void OutputComposer::Append(std::string_view text, const TextStyle& style) {
     }
     if (take == 0) {
       if (lineBytes_ > LabelBytes()) {
-        const Owner who = owner_;
-        EndLine();
-        StartLine(who);
+        SoftBreak();
         continue;
       }
       // A line too short for one character gets it anyway.

@@ -19,8 +19,10 @@
 //   tick to know whether LF follows.
 // - Colour sequences colour the text after them; every other escape or control sequence is
 //   removed (EscapeFilter). Each stream keeps its own colours and its own unfinished sequence.
-// - A line never grows past longestLine bytes: longer ones go on on the next line (labelled
-//   again for an error line), which is what the surface does with long lines anyway.
+// - A surface line never grows past longestLine bytes: the surface lays out a whole line to
+//   draw any part of it, at a cost that grows with the line (about a third of a second per MB),
+//   so a longer line goes on on the next surface line after a soft break (OutputEdits). The
+//   continuation is the same line of output: it carries no label, and copying joins it again.
 // Nothing here keeps the history: a tick costs in proportion to its own text.
 
 #include <cstddef>
@@ -30,36 +32,16 @@
 
 #include "console/CommandLine.h"
 #include "console/EscapeFilter.h"
+#include "console/OutputEdits.h"
 #include "console/TextStyle.h"
 #include "platform/LineEnd.h"
 
 namespace pelorin {
 
-// Text in a non-default style: bytes [begin, begin + length) of OutputEdits::text.
-struct StyledRun {
-  std::size_t begin = 0;
-  std::size_t length = 0;
-  TextStyle style;
-  friend bool operator==(const StyledRun&, const StyledRun&) = default;
-};
-
-// One tick's changes to the end of the surface, applied in this order:
-// 1. when rewriteLine: the last line keeps only its first keepBytes bytes (the label);
-// 2. text goes at the very end, with runs giving the look of the parts that are not plain.
-// Plain output has no runs at all. A rewrite only ever touches the last line.
-struct OutputEdits {
-  bool rewriteLine = false;
-  std::size_t keepBytes = 0;
-  std::string text;
-  std::vector<StyledRun> runs;
-
-  bool Empty() const { return !rewriteLine && text.empty(); }
-};
-
 class OutputComposer {
  public:
   static constexpr std::string_view kErrLabel = "STDERR: ";
-  static constexpr std::size_t kLongestLine = 16384;  // bytes, as the surface breaks lines
+  static constexpr std::size_t kLongestLine = 16384;  // bytes of one surface line
 
   explicit OutputComposer(std::string lineEnd = LineEnd(), std::size_t longestLine = kLongestLine);
   OutputComposer(const OutputComposer&) = delete;
@@ -104,8 +86,12 @@ class OutputComposer {
   void Append(std::string_view text, const TextStyle& style);
   void AppendRaw(std::string_view text, const TextStyle& style);
   void EndLine();
+  void SoftBreak();
   void StartLine(Owner who);
-  std::size_t LabelBytes() const { return owner_ == Owner::Err ? kErrLabel.size() : 0; }
+  // The label only begins a line of output, not a surface line that continues one.
+  std::size_t LabelBytes() const {
+    return owner_ == Owner::Err && !continued_ ? kErrLabel.size() : 0;
+  }
   StreamSide& Side(Owner who) { return who == Owner::Out ? out_ : err_; }
 
   std::string lineEnd_;
@@ -113,6 +99,7 @@ class OutputComposer {
   StreamSide out_{*this, Owner::Out};
   StreamSide err_{*this, Owner::Err};
   Owner owner_ = Owner::None;  // whose text the last line holds; None: the line is empty
+  bool continued_ = false;     // the last line continues a longer one after a soft break
   std::size_t lineBytes_ = 0;  // bytes on the last line, label included
   OutputEdits* edits_ = nullptr;
   // Where the last line's text (after its label) starts in edits_->text; npos when the line

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/ConsoleEditor.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QColor>
 #include <QFont>
 #include <QFontDatabase>
@@ -13,13 +15,15 @@
 #include <string>
 #include <string_view>
 
-#include "console/Utf8.h"
+#include "console/EscapeFilter.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/FindDialog.h"
 
 namespace pelorin {
 
 namespace {
+
+constexpr int kChoiceList = 1;  // the identifier of the list ShowChoices shows
 
 // Restores the read-only state on leaving, however the scope is left.
 class WritableScope {
@@ -43,45 +47,6 @@ class WritableScope {
   bool wasReadOnly_;
 };
 
-// Scintilla lays out a whole line whenever it draws or measures any part of it, at a cost that
-// grows with the line (about a third of a second per MB here): output of megabytes without a
-// line break would freeze the window at every repaint. Longer lines go on on the next line.
-constexpr std::size_t kLongestLine = 16384;  // bytes
-
-// The text with a line break put in wherever a line would grow past kLongestLine, never inside a
-// character; lineBytes is what the last line already holds. Empty when nothing needs breaking.
-std::string BreakLongLines(std::string_view text, std::size_t lineBytes) {
-  std::string out;
-  std::size_t copied = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t end = std::min(text.find_first_of("\r\n", i), text.size());
-    while (lineBytes + (end - i) > kLongestLine) {
-      std::size_t cut = i + (kLongestLine - std::min(lineBytes, kLongestLine));
-      // Back to the start of the character the cut would split: three bytes at most, so that
-      // bytes which form no character cannot hold the cut where it is.
-      for (int k = 0;
-           k < 3 && cut > i && utf8::IsContinuation(static_cast<unsigned char>(text[cut])); ++k) {
-        --cut;
-      }
-      out.append(text, copied, cut - copied);
-      out += '\n';
-      copied = cut;
-      i = cut;
-      lineBytes = 0;
-    }
-    lineBytes += end - i;
-    i = end;
-    if (i < text.size()) {
-      lineBytes = 0;
-      ++i;
-    }
-  }
-  if (!out.empty()) {
-    out.append(text, copied, std::string_view::npos);
-  }
-  return out;
-}
-
 bool FamilyUsable(const QString& family) {
   // A missing face is fine when the font system substitutes a fixed-pitch one for it
   // ("Courier New" on a machine without it).
@@ -98,6 +63,18 @@ ConsoleEditor::ConsoleEditor(QWidget* parent)
   setFocusProxy(surface_);
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   SetEditorFont(fixed.family(), fixed.pointSizeF());
+  connect(surface_,
+          static_cast<void (QsciScintillaBase::*)(const char*, int, int, int, int)>(
+              &QsciScintillaBase::SCN_USERLISTSELECTION),
+          this, [this](const char* text, int id, int, int, int) {
+            if (id != kChoiceList || !choicePicked_) {
+              return;
+            }
+            const auto it = std::find(choices_.begin(), choices_.end(), std::string_view(text));
+            if (it != choices_.end()) {
+              choicePicked_(static_cast<std::size_t>(it - choices_.begin()));
+            }
+          });
 }
 
 ConsoleEditor::~ConsoleEditor() = default;
@@ -161,18 +138,148 @@ void ConsoleEditor::AppendAtEnd(std::string_view utf8) {
   if (utf8.empty()) {
     return;
   }
-  const long lastLineStart = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, LineCount() - 1);
-  const std::string broken = BreakLongLines(
-      utf8, static_cast<std::size_t>(Send(QsciScintillaBase::SCI_GETLENGTH) - lastLineStart));
-  if (!broken.empty()) {
-    utf8 = broken;
-  }
   {
     WritableScope writable(surface_);
     surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()),
                             utf8.data());
   }
   surface_->RefreshNumberMargin();
+}
+
+void ConsoleEditor::ApplyOutput(const OutputEdits& edits) {
+  if (edits.Empty()) {
+    return;
+  }
+  {
+    WritableScope writable(surface_);
+    const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
+    if (edits.rewriteLine) {
+      const long from =
+          std::min(length, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, LineCount() - 1) +
+                               static_cast<long>(edits.keepBytes));
+      Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), length - from);
+    }
+    const long base = Send(QsciScintillaBase::SCI_GETLENGTH);
+    surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
+                            static_cast<uintptr_t>(edits.text.size()), edits.text.data());
+    for (const std::size_t at : edits.softBreaks) {
+      const long line =
+          Send(QsciScintillaBase::SCI_LINEFROMPOSITION, base + static_cast<long>(at)) + 1;
+      Send(QsciScintillaBase::SCI_MARKERADD, static_cast<uintptr_t>(line),
+           ConsoleSurface::kSoftBreakMarker);
+    }
+    FillRuns(base, edits.runs);
+  }
+  surface_->RefreshNumberMargin();
+}
+
+namespace {
+
+// Scintilla's colours are 0xBBGGRR.
+long Bgr(std::uint32_t rgb) {
+  return static_cast<long>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
+}
+
+// Bold basic colours as their bright versions, as many terminals show them.
+std::uint32_t BoldAsBright(const TextStyle& style) {
+  if (style.bold) {
+    for (unsigned i = 0; i < 8; ++i) {
+      if (style.fore == PaletteColour(i)) {
+        return PaletteColour(i + 8);
+      }
+    }
+  }
+  return style.fore;
+}
+
+}  // namespace
+
+void ConsoleEditor::FillRuns(long base, const std::vector<StyledRun>& runs) {
+  if (runs.empty()) {
+    return;
+  }
+  const long surfaceFore =
+      Send(QsciScintillaBase::SCI_STYLEGETFORE, QsciScintillaBase::STYLE_DEFAULT);
+  const long surfaceBack =
+      Send(QsciScintillaBase::SCI_STYLEGETBACK, QsciScintillaBase::STYLE_DEFAULT);
+  // A colour on the surface, or -1 for the surface's own colour of that kind (nothing to fill).
+  auto shown = [&](std::uint32_t colour, std::uint32_t ownDefault) -> long {
+    if (colour == ownDefault) {
+      return -1;
+    }
+    if (colour == TextStyle::kDefaultFore) {
+      return surfaceFore;
+    }
+    if (colour == TextStyle::kDefaultBack) {
+      return surfaceBack;
+    }
+    return Bgr(colour);
+  };
+  auto fill = [this](int indicator, long value, long from, std::size_t length) {
+    Send(QsciScintillaBase::SCI_SETINDICATORCURRENT, static_cast<uintptr_t>(indicator));
+    Send(QsciScintillaBase::SCI_SETINDICATORVALUE,
+         static_cast<uintptr_t>(QsciScintillaBase::SC_INDICVALUEBIT | value));
+    Send(QsciScintillaBase::SCI_INDICATORFILLRANGE, static_cast<uintptr_t>(from),
+         static_cast<long>(length));
+  };
+  for (const StyledRun& run : runs) {
+    const long from = base + static_cast<long>(run.begin);
+    if (const long fore = shown(BoldAsBright(run.style), TextStyle::kDefaultFore); fore >= 0) {
+      fill(ConsoleSurface::kForeIndicator, fore, from, run.length);
+    }
+    if (const long back = shown(run.style.back, TextStyle::kDefaultBack); back >= 0) {
+      fill(ConsoleSurface::kBackIndicator, back, from, run.length);
+    }
+  }
+}
+
+std::size_t ConsoleEditor::CaretByte() const {
+  const long pos = Send(QsciScintillaBase::SCI_GETCURRENTPOS);
+  return static_cast<std::size_t>(pos - Send(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                             Send(QsciScintillaBase::SCI_LINEFROMPOSITION, pos)));
+}
+
+void ConsoleEditor::ReplaceInLastLine(std::size_t from, std::size_t to, std::string_view text) {
+  if (ReadOnly()) {
+    return;
+  }
+  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, LineCount() - 1);
+  const auto lineBytes = static_cast<std::size_t>(Send(QsciScintillaBase::SCI_GETLENGTH) - start);
+  from = std::min(from, lineBytes);
+  const long begin = start + static_cast<long>(from);
+  const long end = start + static_cast<long>(std::clamp(to, from, lineBytes));
+  Send(QsciScintillaBase::SCI_SETTARGETRANGE, static_cast<uintptr_t>(begin), end);
+  surface_->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()),
+                          text.data());
+  Send(QsciScintillaBase::SCI_GOTOPOS,
+       static_cast<uintptr_t>(begin + static_cast<long>(text.size())));
+  surface_->RefreshNumberMargin();
+}
+
+void ConsoleEditor::ShowChoices(const std::vector<std::string>& items,
+                                std::function<void(std::size_t)> picked) {
+  // Names may hold blanks and question marks, Scintilla's usual separators: these two bytes
+  // stand in no file name a person types.
+  constexpr char kItemSeparator = '\x1E';
+  constexpr char kTypeSeparator = '\x1F';
+  choices_ = items;
+  choicePicked_ = std::move(picked);
+  std::string list;
+  for (const std::string& item : items) {
+    if (!list.empty()) {
+      list.push_back(kItemSeparator);
+    }
+    list += item;
+  }
+  Send(QsciScintillaBase::SCI_AUTOCSETSEPARATOR, kItemSeparator);
+  Send(QsciScintillaBase::SCI_AUTOCSETTYPESEPARATOR, kTypeSeparator);
+  Send(QsciScintillaBase::SCI_AUTOCSETORDER, QsciScintillaBase::SC_ORDER_CUSTOM);
+  Send(QsciScintillaBase::SCI_AUTOCSETMAXHEIGHT, 12);
+  surface_->SendScintilla(QsciScintillaBase::SCI_USERLISTSHOW, kChoiceList, list.c_str());
+}
+
+bool ConsoleEditor::ChoicesShown() const {
+  return surface_->isListActive();
 }
 
 void ConsoleEditor::MoveCaret(int line, int column) {
@@ -227,7 +334,7 @@ void ConsoleEditor::RunEditorCommand(int number, const QVariant& argument) {
       OpenFindDialog();
       break;
     case cmd::kCopy:
-      Send(QsciScintillaBase::SCI_COPY);
+      Copy();
       break;
     case cmd::kClearMarks:
       Send(QsciScintillaBase::SCI_MARKERDELETEALL, ConsoleSurface::kMarkMarker);
@@ -248,10 +355,54 @@ void ConsoleEditor::RunEditorCommand(int number, const QVariant& argument) {
   }
 }
 
+// The selection as the commands wrote it: the soft breaks in it are left out. Costs what the
+// selection holds.
+void ConsoleEditor::Copy() {
+  const long start = Send(QsciScintillaBase::SCI_GETSELECTIONSTART);
+  const long end = Send(QsciScintillaBase::SCI_GETSELECTIONEND);
+  if (start >= end) {
+    return;
+  }
+  std::string text;
+  text.reserve(static_cast<std::size_t>(end - start));
+  auto take = [&](long from, long to) {
+    if (to > from) {
+      const std::size_t at = text.size();
+      text.resize(at + static_cast<std::size_t>(to - from) + 1);  // and the closing zero
+      surface_->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, from, to, text.data() + at);
+      text.pop_back();
+    }
+  };
+  const long lastLine = Send(QsciScintillaBase::SCI_LINEFROMPOSITION, end);
+  long from = start;
+  for (long line = Send(QsciScintillaBase::SCI_LINEFROMPOSITION, start) + 1; line <= lastLine;
+       ++line) {
+    if ((Send(QsciScintillaBase::SCI_MARKERGET, line) & (1L << ConsoleSurface::kSoftBreakMarker)) ==
+        0) {
+      continue;
+    }
+    const long breakStart =
+        std::max(from, Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, line - 1));
+    take(from, breakStart);
+    from = std::max(from, std::min(end, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line)));
+  }
+  take(from, end);
+  QApplication::clipboard()->setText(
+      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+// The caret's whole line of output: the surface lines joined by soft breaks together.
 void ConsoleEditor::SelectLine() {
-  const int line = CurrentLine();
-  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
-  const long end = Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, line);
+  int first = CurrentLine();
+  int last = first;
+  while (first > 0 && HasMarker(first, ConsoleSurface::kSoftBreakMarker)) {
+    --first;
+  }
+  while (HasMarker(last + 1, ConsoleSurface::kSoftBreakMarker)) {
+    ++last;
+  }
+  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, first);
+  const long end = Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, last);
   Send(QsciScintillaBase::SCI_SETSEL, start, end);
 }
 
@@ -395,8 +546,13 @@ void ConsoleEditor::OpenFindDialog() {
 }
 
 void ConsoleEditor::OpenFontDialog() {
-  QFont current(fontName_);
-  current.setPointSizeF(fontSize_);
+  // The dialog opens on the face and size the surface shows: the stored name may be a face the
+  // system lacks and replaces, and the dialog would open on its own default for that one.
+  QFont requested(fontName_);
+  requested.setPointSizeF(fontSize_);
+  const QFontInfo shown(requested);
+  QFont current(shown.family());
+  current.setPointSizeF(shown.pointSizeF());
   QFontDialog dialog(current, this);
   dialog.setOption(QFontDialog::DontUseNativeDialog);
   if (dialog.exec() == QDialog::Accepted) {

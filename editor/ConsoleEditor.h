@@ -9,9 +9,12 @@
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/ConsoleView.h"
 #include "editor/EditorCommands.h"
@@ -44,10 +47,25 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   std::string LineText(int line) const override;
 
   // Adds text after the last character, whatever the caret and ReadOnly; the caret and the view
-  // stay where they are. The cost does not grow with the length of the history. A line that
-  // would grow past 16384 bytes goes on on the next line (the surface's drawing cost grows with
-  // the length of a line).
+  // stay where they are. The cost does not grow with the length of the history. The text stays
+  // as written (a prompt is never broken); commands' output comes through ApplyOutput, which
+  // brings its long lines already broken.
   void AppendAtEnd(std::string_view utf8) override;
+  // Rewrites the last line's tail, appends the text like AppendAtEnd, colours its runs (the
+  // default colours are the surface's own; bold shows the basic colours as their bright
+  // versions, since this surface cannot draw single ranges bold) and marks the lines that
+  // continue after a soft break. Costs what the edits hold, whatever the history's length.
+  void ApplyOutput(const OutputEdits& edits) override;
+
+  // The caret's offset in bytes from the start of its line.
+  std::size_t CaretByte() const;
+  // Replaces bytes [from, to) of the last line (to past its end: up to its end) with text and
+  // puts the caret behind it. Changes nothing while the surface is read-only.
+  void ReplaceInLastLine(std::size_t from, std::size_t to, std::string_view text);
+  // Shows a list at the caret to pick one of items from; picked gets the index of the one
+  // chosen (Enter, Tab or a double click). Escape or typing on closes it without a choice.
+  void ShowChoices(const std::vector<std::string>& items, std::function<void(std::size_t)> picked);
+  bool ChoicesShown() const;
 
   // column counts characters (UTF-16 code units, as QString indexes a line); past the end of
   // the line means its end. The line is clamped to the text and scrolled into view.
@@ -80,6 +98,8 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
   bool HasMarker(int line, int marker) const;
   long Find(long from, long to, const QByteArray& needle) const;
+  void FillRuns(long base, const std::vector<StyledRun>& runs);
+  void Copy();
   void SelectLine();
   void Paste();
   void GoToLine(const QVariant& argument);
@@ -94,6 +114,8 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   QString searchText_;
   bool matchCase_ = false;
   int highlightLine_ = -1;  // where the highlight marker was put
+  std::vector<std::string> choices_;
+  std::function<void(std::size_t)> choicePicked_;
 };
 
 }  // namespace pelorin

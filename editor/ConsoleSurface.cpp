@@ -44,6 +44,22 @@ bool IsChordWithoutText(const QKeyEvent* e) {
          text.at(0).toUpper().unicode() == e->key();
 }
 
+// A key the input line may take from the surface: Up, Down and Tab alone, and Shift+Tab.
+// Shift+Up and Shift+Down keep selecting.
+bool IsLineKey(const QKeyEvent* e) {
+  const Qt::KeyboardModifiers mods = e->modifiers() & (kChordModifiers | Qt::ShiftModifier);
+  switch (e->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Tab:
+      return !mods;
+    case Qt::Key_Backtab:
+      return !(mods & kChordModifiers);
+    default:
+      return false;
+  }
+}
+
 // QScintilla's accessibility object answers every caret move by counting the characters from
 // the start of the document: 0.6 s per key or output tick at a million lines. The surface gets a
 // plain accessible widget instead (role, name, geometry; no text interface). Factories are asked
@@ -89,6 +105,7 @@ ConsoleSurface::ConsoleSurface(QWidget* owner) : QsciScintilla(owner), owner_(ow
   Send(SCI_SETPASTECONVERTENDINGS, 1);
 
   SetUpMargins();
+  SetUpColours();
   ReduceKeyMap();
   // Zooming (Ctrl+wheel, Ctrl+plus) changes the digits' width.
   connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] { RefreshNumberMargin(true); });
@@ -162,7 +179,20 @@ void ConsoleSurface::SetUpMargins() {
   SendScintilla(SCI_MARKERSETBACK, kDividerMarker, QColor(0x80, 0x20, 0x20));
   Send(SCI_MARKERDEFINE, kHighlightMarker, SC_MARK_BACKGROUND);
   SendScintilla(SCI_MARKERSETBACK, kHighlightMarker, QColor(0xff, 0xf4, 0xb8));
+  Send(SCI_MARKERDEFINE, kSoftBreakMarker, SC_MARK_EMPTY);
   RefreshNumberMargin(true);
+}
+
+void ConsoleSurface::SetUpColours() {
+  // Each filled range carries its own colour as its value; SC_INDICFLAG_VALUEBEFORE is
+  // QScintilla 2.13's name for Scintilla's SC_INDICFLAG_VALUEFORE.
+  Send(SCI_INDICSETSTYLE, kForeIndicator, INDIC_TEXTFORE);
+  Send(SCI_INDICSETFLAGS, kForeIndicator, SC_INDICFLAG_VALUEBEFORE);
+  Send(SCI_INDICSETSTYLE, kBackIndicator, INDIC_FULLBOX);
+  Send(SCI_INDICSETFLAGS, kBackIndicator, SC_INDICFLAG_VALUEBEFORE);
+  Send(SCI_INDICSETALPHA, kBackIndicator, 255);
+  Send(SCI_INDICSETOUTLINEALPHA, kBackIndicator, 255);
+  Send(SCI_INDICSETUNDER, kBackIndicator, 1);  // an opaque box over the text would hide it
 }
 
 void ConsoleSurface::RefreshNumberMargin(bool force) {
@@ -213,7 +243,12 @@ void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
     return;
   }
   const int key = e->key();
-  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+  if (isListActive()) {
+    // The list of choices takes Enter, Tab, Escape and the arrows itself.
+    QsciScintilla::keyPressEvent(e);
+  } else if (IsLineKey(e) && sink_ && sink_->LineKey(key)) {
+    e->accept();
+  } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     // What Enter means is the owner's business: a line break only where the owner declines it.
     if (isReadOnly() || (sink_ && sink_->EnterPressed())) {
       e->accept();

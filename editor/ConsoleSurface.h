@@ -24,6 +24,13 @@ class ConsoleSurface : public QsciScintilla {
   static constexpr int kMarkMarker = 0;       // find-and-mark-all: symbol in the margin
   static constexpr int kDividerMarker = 1;    // divider: a rule under the line
   static constexpr int kHighlightMarker = 2;  // highlighted row: line background
+  // On each line that continues the line above it after a soft break (OutputEdits): drawn
+  // nowhere, it tells copying which line ends the command never wrote.
+  static constexpr int kSoftBreakMarker = 3;
+  // The colours of coloured output, each range with its own value (0xBBGGRR): the text's, and a
+  // box under the text for its background.
+  static constexpr int kForeIndicator = 8;
+  static constexpr int kBackIndicator = 9;
   static constexpr int kNumberMargin = 0;
   static constexpr int kSymbolMargin = 1;
 
@@ -56,6 +63,7 @@ class ConsoleSurface : public QsciScintilla {
   void UseLeanDocument();
   void ReduceKeyMap();
   void SetUpMargins();
+  void SetUpColours();
   long PositionAt(const QPoint& viewportPos) const;
   bool InSelection(long pos) const;
 

@@ -14,6 +14,9 @@ class EditorEvents {
   virtual void FocusGained() {}
   // A key arrives, before the surface acts on it. True: the surface leaves it alone.
   virtual bool BeforeKey() { return false; }
+  // Up, Down, Tab or Shift+Tab without Ctrl, Alt or Meta, after BeforeKey and before the
+  // surface acts on it. True: the owner took it and the surface leaves it alone.
+  virtual bool LineKey(int /*qtKey*/) { return false; }
   // After the surface acted on a key; the result is not used.
   virtual bool AfterKey() { return false; }
   // A click once the caret is placed. button and shift are codes of qtsupport/InputCodes.h; x

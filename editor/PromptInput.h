@@ -3,9 +3,16 @@
 
 // The rules that make the editor surface a console: only the last line is writable and never
 // while a command runs, Enter takes the command behind the prompt, a damaged prompt is refused,
-// the caret's line can be highlighted, and F2 writes the last command again.
+// the caret's line can be highlighted, and F2 writes the last command again. On the input line
+// while no command runs, Up and Down go through the commands run so far and Tab completes file
+// names; anywhere else, and while a command runs, those keys keep the surface's own meaning.
 
+#include <cstddef>
 #include <functional>
+#include <string>
+#include <vector>
+
+#include "console/FileCompletion.h"
 
 #include "editor/EditorEvents.h"
 
@@ -28,6 +35,7 @@ class PromptInput : public EditorEvents {
 
   void FocusGained() override;
   bool BeforeKey() override;
+  bool LineKey(int qtKey) override;
   bool AfterKey() override;
   bool MouseClick(int button, int shift, int x, int y) override;
   bool EnterPressed() override;
@@ -37,11 +45,19 @@ class PromptInput : public EditorEvents {
 
  private:
   bool OnInputLine() const;
+  void Recall(int qtKey, const std::string& line, const std::string& prompt);
+  void Complete(const std::string& line, const std::string& prompt);
 
   ConsoleEditor& editor_;
   ConsoleSession& session_;
   HighlightFlag highlightOn_;
   ContextMenu contextMenu_;
+  // The input line and the caret's byte in it after the last Tab: a Tab that adds nothing
+  // right after another lists the names.
+  std::string lastTabLine_;
+  std::size_t lastTabCaret_ = 0;
+  std::vector<CompletionCandidate> choices_;
+  std::size_t choiceWordStart_ = 0;  // byte of the last line where the listed word begins
 };
 
 }  // namespace pelorin

@@ -2,8 +2,8 @@
 // The output composer on arbitrary output, on either stream, in arbitrary ticks, decoded as the
 // runner decodes it. Input: one byte (bit 0: standard error; the rest chooses how long the ticks
 // are), then the bytes of the stream.
-// Checked: the edits always fit the surface, no escape or control sequence reaches it, and the
-// surface is the same whether the text came in one tick or several.
+// Checked: the edits always fit the surface, soft breaks are line ends, no escape or control
+// sequence reaches it, and the surface is the same whether the text came in one tick or several.
 
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +41,9 @@ std::string Show(std::string_view bytes, bool onErr, std::size_t step) {
       FUZZ_CHECK(!run.style.IsDefault() && run.length > 0 && run.begin >= end);
       end = run.begin + run.length;
       FUZZ_CHECK(end <= edits.text.size());
+    }
+    for (const std::size_t softBreak : edits.softBreaks) {
+      FUZZ_CHECK(softBreak < edits.text.size() && edits.text[softBreak] == '\n');
     }
     surface += edits.text;
     if (last) {

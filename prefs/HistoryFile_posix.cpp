@@ -3,18 +3,16 @@
 // descriptor of the folder so that nothing swapped in under a name is followed.
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "prefs/HistoryFile.h"
+#include "prefs/UserFolders_posix.h"
 
 namespace pelorin {
 
@@ -43,22 +41,6 @@ class Fd {
  private:
   int fd_;
 };
-
-// Creates each missing folder of the path, private to the user.
-SysError MakeFolders(const std::string& folder) {
-  for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
-    if (pos != folder.size() && folder[pos] != '/') {
-      continue;
-    }
-    const std::string part = folder.substr(0, pos);
-    if (::mkdir(part.c_str(), 0700) == 0) {
-      ::chmod(part.c_str(), 0700);  // whatever the umask
-    } else if (errno != EEXIST) {
-      return LastError();
-    }
-  }
-  return 0;
-}
 
 // A descriptor is usable when it is the user's own and of the kind expected; a file is made
 // private if it is not.
@@ -175,37 +157,19 @@ class PosixHistoryLock final : public HistoryLock {
   Fd lock_;  // closing it lets the lock go
 };
 
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    return home;
-  }
-  std::vector<char> buf(16384);
-  passwd pw{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr) {
-    return found->pw_dir;
-  }
-  return std::string();
-}
-
 }  // namespace
 
 std::string HistoryFile::DefaultFolder() {
-  // XDG: a relative or empty XDG_CONFIG_HOME is ignored.
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    return std::string(xdg) + "/pelorin";
-  }
-  const std::string home = HomeFolder();
-  return home.empty() ? std::string() : home + "/.config/pelorin";
+  const std::string config = ConfigHome();
+  return config.empty() ? std::string() : config + "/pelorin";
 }
 
 SysError HistoryLock::Acquire(const std::string& folder, std::unique_ptr<HistoryLock>& lock) {
   if (folder.empty()) {
     return ENOENT;
   }
-  if (const SysError rc = MakeFolders(folder)) {
-    return rc;
+  if (const int e = MakePrivateFolders(folder)) {
+    return static_cast<SysError>(e);
   }
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (dir < 0) {

@@ -2,7 +2,6 @@
 #include "prefs/StoreFolder_posix.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -14,6 +13,8 @@
 #include <span>
 #include <utility>
 #include <vector>
+
+#include "prefs/UserFolders_posix.h"
 
 namespace pelorin::regapi {
 
@@ -30,45 +31,6 @@ std::set<std::string> g_refusalsTold;  // every operation meets a refusal again:
 
 void Tell(const std::string& notice) {
   g_notice += (g_notice.empty() ? "" : "\n\n") + notice;
-}
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    return home;
-  }
-  std::vector<char> buf(16384);
-  passwd pw{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr) {
-    return found->pw_dir;
-  }
-  return std::string();
-}
-
-// XDG: a relative or empty XDG_CONFIG_HOME is ignored.
-std::string ConfigHome() {
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    return xdg;
-  }
-  const std::string home = HomeFolder();
-  return home.empty() ? std::string() : home + "/.config";
-}
-
-// Creates each missing folder of the path, private to the user.
-SysError MakeFolders(const std::string& folder) {
-  for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
-    if (pos != folder.size() && folder[pos] != '/') {
-      continue;
-    }
-    const std::string part = folder.substr(0, pos);
-    if (::mkdir(part.c_str(), 0700) == 0) {
-      ::chmod(part.c_str(), 0700);  // whatever the umask
-    } else if (errno != EEXIST) {
-      return FromErrno(errno);
-    }
-  }
-  return 0;
 }
 
 std::string LinkTarget(int folder, const char* name) {
@@ -170,8 +132,8 @@ SysError StoreFolder::Open(bool create) {
     return kFileNotFound;
   }
   if (create) {
-    if (SysError rc = MakeFolders(configured)) {
-      return rc;
+    if (const int e = MakePrivateFolders(configured)) {
+      return FromErrno(e);
     }
   }
   const std::unique_ptr<char, decltype(&std::free)> home(::realpath(configured.c_str(), nullptr),

@@ -8,12 +8,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <vector>
 
+#include "console/EscapeFilter.h"
+#include "console/OutputEdits.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/EditorEvents.h"
@@ -181,6 +185,55 @@ TEST_F(ConsoleEditorTest, SelectCopyAndPasteThroughTheClipboard) {
   EXPECT_EQ(sci_->text(), text + text);
 }
 
+// Output as the composer hands it over: colours by indicator values (0xBBGGRR), the default
+// colours resolved to the surface's own, a rewrite of the last line, and line ends the command
+// never wrote left out of what is copied.
+TEST_F(ConsoleEditorTest, OutputIsColouredAndCopiedAsTheCommandWroteIt) {
+  using S = std::string;
+  const std::uint32_t red = PaletteColour(1), blue = PaletteColour(4);
+  auto bgr = [](std::uint32_t c) {
+    return static_cast<long>(Sci::SC_INDICVALUEBIT | ((c & 0xFF) << 16) | (c & 0xFF00) | (c >> 16));
+  };
+  editor_->AppendAtEnd("/home>ls\n");
+  const long base = Send(Sci::SCI_GETLENGTH);
+  OutputEdits edits;
+  edits.text = "plain red bright back rev\n" + S(10, 'a') + "\n" + S(5, 'b');
+  TextStyle bold{red, TextStyle::kDefaultBack, true},
+      reverse{TextStyle::kDefaultBack, TextStyle::kDefaultFore, false};
+  edits.runs = {
+      {6, 3, {red}}, {10, 6, bold}, {17, 4, {TextStyle::kDefaultFore, blue}}, {22, 3, reverse}};
+  edits.softBreaks = {36};
+  editor_->SetReadOnly(true);
+  editor_->ApplyOutput(edits);
+  auto at = [&](int indicator, long offset) {
+    return Send(Sci::SCI_INDICATORVALUEAT, indicator, base + offset);
+  };
+  const long white = bgr(0xFFFFFF), black = bgr(0);
+  const std::vector<std::pair<long, long>> shown = {
+      {0, 0}, {bgr(red), 0}, {bgr(PaletteColour(9)), 0}, {0, bgr(blue)}, {white, black}};
+  const long offsets[] = {0, 6, 10, 17, 22};
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_EQ(std::pair(at(ConsoleSurface::kForeIndicator, offsets[i]),
+                        at(ConsoleSurface::kBackIndicator, offsets[i])),
+              shown[i])
+        << offsets[i];
+  }
+  OutputEdits redraw;  // the last line keeps two bytes
+  redraw.rewriteLine = true;
+  redraw.keepBytes = 2;
+  redraw.text = "Z";
+  editor_->ApplyOutput(redraw);
+  EXPECT_EQ(editor_->LineText(3), "bbZ");
+  editor_->MoveCaret(3, 1);
+  editor_->RunEditorCommand(cmd::kSelectLine);  // the whole line, on both surface lines
+  editor_->RunEditorCommand(cmd::kCopy);
+  EXPECT_EQ(QApplication::clipboard()->text(), QString(10, 'a') + "bbZ");
+  editor_->RunEditorCommand(cmd::kSelectAll);
+  editor_->RunEditorCommand(cmd::kCopy);
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            "/home>ls\nplain red bright back rev\n" + QString(10, 'a') + "bbZ");
+}
+
 TEST_F(ConsoleEditorTest, FindGoToAndIndependentMarksDividersAndHighlight) {
   editor_->AppendAtEnd("alpha\nbeta\nAlpha beta alpha\ngamma");
   editor_->MoveCaret(0, 1);
@@ -229,6 +282,14 @@ TEST_F(ConsoleEditorTest, VisibleSpacesAndAWideningLineNumberMargin) {
 }
 
 TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
+  // The stored default face, missing here and drawn in a stand-in: the dialog opens on the
+  // stand-in, so OK without a change keeps the face the surface shows.
+  editor_->SetEditorFont(QStringLiteral("Courier New"), 12);
+  const QString shown = QFontInfo(QFont(QStringLiteral("Courier New"))).family();
+  OnDialog([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
+  editor_->RunEditorCommand(cmd::kFontDialog, true);
+  EXPECT_EQ(editor_->EditorFontName(), shown);
+  EXPECT_EQ(editor_->EditorFontSize(), 12);
   OnDialog([](QWidget* dialog) { dialog->close(); });
   editor_->RunEditorCommand(cmd::kFontDialog, true);
   editor_->AppendAtEnd("foo\nbar\nfoo bar");
@@ -239,7 +300,7 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
     dialog->close();
   });
   editor_->RunEditorCommand(cmd::kFindDialog);
-  EXPECT_EQ(dialogs_, 2);
+  EXPECT_EQ(dialogs_, 3);
   EXPECT_EQ(editor_->SearchText(), "bar");
   EXPECT_EQ(Send(Sci::SCI_GETSELECTIONSTART), 12);
 }

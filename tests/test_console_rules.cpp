@@ -1,17 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The console as the user meets it on the real surface: the prompt line, the built-ins, a real
-// interpreter run, output and completion, F2 and the read-only rule.
+// interpreter run, output and completion, F2, Up and Down, Tab and the read-only rule.
 #include <gtest/gtest.h>
 
 #include <Qsci/qsciscintilla.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QTest>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "console/ConsoleSession.h"
+#include "console/EscapeFilter.h"
 #include "editor/ConsoleEditor.h"
+#include "editor/ConsoleSurface.h"
 #include "editor/PromptInput.h"
 #include "platform/Directory.h"
 #include "qtsupport/InputCodes.h"
@@ -21,20 +28,24 @@
 namespace pelorin {
 namespace {
 
+namespace fs = std::filesystem;
+
 // Texts are compared as std::string for readable failures.
 class ConsoleRules : public ::testing::Test {
  protected:
   ConsoleRules() {
-    std::filesystem::create_directory(home_ + "/sub");
+    fs::create_directory(home_ + "/sub");
     TrySetCurrentDir(home_);
     editor_.SetEventSink(&input_);
     Tree(home_);
   }
   ~ConsoleRules() override { editor_.SetEventSink(nullptr); }
 
-  std::string Text() const { return editor_.findChild<QsciScintilla*>()->text().toStdString(); }
+  std::string Text() const { return sci_->text().toStdString(); }
+  std::string LastLine() const { return editor_.LineText(editor_.LineCount() - 1); }
   void Tree(const std::string& path) { session_.DirLS_FolderChange(path); }
-  void Type(const std::string& text) { QTest::keyClicks(editor_.focusProxy(), text.c_str()); }
+  void Type(const std::string& text) { QTest::keyClicks(sci_, text.c_str()); }
+  void Key(Qt::Key key) { QTest::keyClick(sci_, key); }
   bool Idle() {
     return QTest::qWaitFor([&] { return !session_.bBusy(); }, 10000);
   }
@@ -42,48 +53,90 @@ class ConsoleRules : public ::testing::Test {
     Type(command + "\r");
     ASSERT_TRUE(Idle());
   }
+  std::string Copied() {
+    editor_.RunEditorCommand(EditorCommand::kCopy);
+    return QApplication::clipboard()->text().toStdString();
+  }
 
   test::ScopedCwd restoreCwd_;
   test::TempDir dir_;
-  const std::string home_ = std::filesystem::canonical(dir_.path()).string(), prompt_ = home_ + ">";
+  const std::string home_ = fs::canonical(dir_.path()).string(), prompt_ = home_ + ">";
   ConsoleEditor editor_;
+  QsciScintilla* sci_ = editor_.findChild<QsciScintilla*>();
   std::string caption_;
   bool highlight_ = false;
   ConsoleSession session_{editor_, [this](const std::string& c) { caption_ = c; }};
   PromptInput input_{editor_, session_, [this] { return highlight_; }};
 };
 
-TEST_F(ConsoleRules, PromptsFollowOutputAndTheCaretStandsBehindThem) {
+TEST_F(ConsoleRules, PromptsStartTheirOwnLineAndStandardErrorIsLabelledLineByLine) {
   Run("echo hello");
   Run("true");
-  Run("echo one 1>&2; echo two 1>&2");  // marked once per event
-  Run("printf abc");                    // the prompt continues an unterminated line
-  EXPECT_EQ(Text(), prompt_ + "echo hello\nhello\n" + prompt_ + "true\n" + prompt_ +
-                        "echo one 1>&2; echo two 1>&2\nSTDERR: one\ntwo\n" + prompt_ +
-                        "printf abc\nabc" + prompt_);
+  Run("echo one 1>&2; echo two 1>&2");
+  // A real child writing both streams, neither ending its line: they never share one.
+  Run("printf 'o1\\no2'; printf 'e1\\ne2' 1>&2");
+  Run("printf abc");  // the prompt goes on a line of its own, and the next command runs
+  Run("echo \"a     b\"");
+  EXPECT_EQ(Text(),
+            prompt_ + "echo hello\nhello\n" + prompt_ + "true\n" + prompt_ +
+                "echo one 1>&2; echo two 1>&2\nSTDERR: one\nSTDERR: two\n" + prompt_ +
+                "printf 'o1\\no2'; printf 'e1\\ne2' 1>&2\no1\no2\nSTDERR: e1\nSTDERR: e2\n" +
+                prompt_ + "printf abc\nabc\n" + prompt_ + "echo \"a     b\"\na     b\n" + prompt_);
   EXPECT_EQ(caption_, home_ + " - Pelorin");
   EXPECT_EQ(editor_.CurrentLine(), editor_.LineCount() - 1);  // the caret rule: the prompt's
   EXPECT_EQ(editor_.CurrentColumn(), prompt_.size());         // length, on the last line
 }
 
-TEST_F(ConsoleRules, WhileBusyNothingWritesAndTheTreeIsIgnored) {
-  Type("sleep 1\r");
+TEST_F(ConsoleRules, ColoursAreShownCopyGivesThePlainTextAndACarriageReturnRedraws) {
+  Run("printf '\\033[31mred\\033[0m plain\\033]0;title\\007\\n'");
+  Run("printf 'a\\rb\\n'");
+  auto fore = [&](const std::string& text) {
+    const long at = static_cast<long>(Text().rfind(text));
+    return sci_->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
+                               ConsoleSurface::kForeIndicator, at);
+  };
+  const std::uint32_t red = PaletteColour(1);
+  EXPECT_EQ(fore("red plain"), QsciScintillaBase::SC_INDICVALUEBIT | ((red & 0xFF) << 16) |
+                                   (red & 0xFF00) | (red >> 16));
+  EXPECT_EQ(fore(" plain"), 0);
+  editor_.RunEditorCommand(EditorCommand::kSelectAll);
+  EXPECT_TRUE(Copied().ends_with("\nred plain\n" + prompt_ + "printf 'a\\rb\\n'\nb\n" + prompt_))
+      << Text();
+}
+
+TEST_F(ConsoleRules, WhileBusyNothingWritesAndAStoppedWaitPromptsOnANewLine) {
+  test::FifoHold hold;
+  ASSERT_TRUE(hold.Ready());
+  const std::string command = "printf abc; read x <" + hold.Path();
+  Type(command + "\r");
   ASSERT_TRUE(session_.bBusy());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "abc"; }, 10000));
   EXPECT_EQ(caption_, "Working... - Pelorin");
   input_.FocusGained();
   input_.MouseClick(kLeftButton, 0, 5, 5);
   EXPECT_TRUE(editor_.ReadOnly());
-  Type("zzz");
+  Type("zzz\t");
+  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Tab, Qt::Key_Down}) {
+    Key(key);
+  }
   input_.WindowKeyReleased(Qt::Key_F2);
   Tree(home_ + "/sub");
+  session_.myConsole().StopWait();
   ASSERT_TRUE(Idle());
   EXPECT_FALSE(editor_.ReadOnly());
   EXPECT_EQ(CurrentDirectory(), home_);
-  EXPECT_EQ(Text(), prompt_ + "sleep 1\n" + prompt_);
+  Run("echo after");
+  EXPECT_EQ(Text(), prompt_ + command + "\nabc\n" + prompt_ + "echo after\nafter\n" + prompt_);
 }
 
-TEST_F(ConsoleRules, CdBuiltInsAndTheTreeChangeTheWindowsDirectory) {
+TEST_F(ConsoleRules, CdTakesQuotesEscapesAndHomeAndSaysWhyAFolderCannotBeEntered) {
   const std::string sub = home_ + "/sub";
+  for (const char* name : {"two  spaces", "my folder", "sub/x", "locked"}) {
+    fs::create_directory(home_ + "/" + name);
+  }
+  std::ofstream(home_ + "/plain.txt") << "x";
+  fs::create_directory_symlink("loop", home_ + "/loop");
+  test::ScopedEnv home("HOME", sub.c_str());
   Run("cd  sub");
   EXPECT_EQ(Text(), prompt_ + "cd  sub\n" + sub + ">");
   EXPECT_EQ(caption_, sub + " - Pelorin");
@@ -92,15 +145,36 @@ TEST_F(ConsoleRules, CdBuiltInsAndTheTreeChangeTheWindowsDirectory) {
   Run("cd.");
   Run("cd");
   EXPECT_EQ(CurrentDirectory(), home_);
-  Run("cd /nonexistent");
-  Run("cd \"sub\"");  // quotes stay part of the path
+  const std::pair<std::string, std::string> reached[] = {
+      {"cd \"two  spaces\"", "/two  spaces"},
+      {"cd '../my folder'", "/my folder"},
+      {"cd ../my\\ folder/../sub", "/sub"},
+      {"cd ~/x", "/sub/x"},
+      {"cd ..", "/sub"},
+      {"cd ~", "/sub"},
+  };
+  for (const auto& [typed, folder] : reached) {
+    Run(typed);
+    EXPECT_EQ(CurrentDirectory(), home_ + folder) << typed;
+  }
+  Run("cd ..");
+  const std::string nope = "/nonexistent", file = home_ + "/plain.txt", loop = home_ + "/loop";
+  Run("cd " + nope);
+  Run("cd plain.txt");
+  Run("cd loop");
+  std::string refused = "\n" + nope + ": Path not found\n" + prompt_ +
+                        "cd plain.txt\nplain.txt: " + std::strerror(ENOTDIR) + "\n" + prompt_ +
+                        "cd loop\nloop: " + std::strerror(ELOOP) + "\n" + prompt_;
+  if (::geteuid() != 0) {  // root enters any folder
+    fs::permissions(home_ + "/locked", fs::perms::none);
+    Run("cd locked");
+    refused += "cd locked\nlocked: " + std::string(std::strerror(EACCES)) + "\n" + prompt_;
+  }
+  EXPECT_TRUE(Text().ends_with(refused)) << Text();
   Tree(sub);
   Tree(home_ + "/gone");
   EXPECT_EQ(CurrentDirectory(), sub);
-  EXPECT_TRUE(Text().ends_with(prompt_ + "cd\n" + prompt_ +
-                               "cd /nonexistent\n/nonexistent: Path not found\n" + prompt_ +
-                               "cd \"sub\"\n\"sub\": Path not found\n" + prompt_ + "\n" + sub +
-                               ">\n" + home_ + "/gone: Path not found\n" + sub + ">"))
+  EXPECT_TRUE(Text().ends_with("\n" + sub + ">\n" + home_ + "/gone: Path not found\n" + sub + ">"))
       << Text();
 }
 
@@ -124,7 +198,7 @@ TEST_F(ConsoleRules, RunStartsWithoutWaitingAndAFailedStartGoesIdle) {
 TEST_F(ConsoleRules, DamagedPromptsAreRefused) {
   Type("\b\bx\r\b\r");  // a prompt short of ">" and a letter, then one short of ">"
   const std::string other = QString::fromStdString(prompt_).toUpper().toStdString();
-  QTest::keyClick(editor_.focusProxy(), Qt::Key_Home);
+  Key(Qt::Key_Home);
   Run(other + "true");  // text in front of the prompt, and a prompt in another case
   const std::string no = "\nInvalid input\n";
   EXPECT_EQ(Text(), home_.substr(0, home_.size() - 1) + "x" + no + home_ + no + other + "true" +
@@ -154,6 +228,100 @@ TEST_F(ConsoleRules, EnterTakesTheLastLineOnlyPasteLeavesTheTailAndF2RecallsTheC
   input_.WindowKeyReleased(Qt::Key_F2);  // as typed, blanks and all
   EXPECT_EQ(Text(),
             prompt_ + "one\ntwo\n" + prompt_ + "echo  tail\ntail\n" + prompt_ + "echo  tail");
+}
+
+TEST_F(ConsoleRules, UpAndDownRecallCommandsOnTheInputLineOnly) {
+  std::vector<std::string> kept;
+  session_.UseHistory({"echo earlier"}, [&](const std::string& c) { kept.push_back(c); });
+  Run("echo one");
+  Run("echo one");  // the same twice in a row is kept once
+  Run("echo  two");
+  EXPECT_EQ(kept, (std::vector<std::string>{"echo one", "echo  two"}));
+  Type("ec");
+  const std::vector<std::pair<Qt::Key, std::string>> steps = {
+      {Qt::Key_Up, "echo  two"},    {Qt::Key_Up, "echo one"},   {Qt::Key_Up, "echo earlier"},
+      {Qt::Key_Up, "echo earlier"}, {Qt::Key_Down, "echo one"}, {Qt::Key_Down, "echo  two"},
+      {Qt::Key_Down, "ec"},  // the line being typed comes back
+  };
+  for (const auto& [key, shown] : steps) {
+    Key(key);
+    EXPECT_EQ(LastLine(), prompt_ + shown);
+    EXPECT_EQ(editor_.CaretByte(), LastLine().size()) << "the caret at the end";
+  }
+  Key(Qt::Key_Up);
+  Type("\r");
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with(prompt_ + "echo  two\ntwo\n" + prompt_)) << Text();
+  // Anywhere else Up moves the caret, as in any editor.
+  const int last = editor_.LineCount() - 1;
+  editor_.MoveCaret(last - 1, 0);
+  input_.FocusGained();
+  const std::string before = Text();
+  Key(Qt::Key_Up);
+  EXPECT_EQ(editor_.CurrentLine(), last - 2);
+  EXPECT_EQ(Text(), before);
+}
+
+TEST_F(ConsoleRules, TabCompletesFileNamesAndASecondTabListsThem) {
+  fs::create_directory(home_ + "/beta");
+  for (const char* name : {"alpha one.txt", "alpha two.txt"}) {
+    std::ofstream(home_ + "/" + name) << "x";
+  }
+  Type("cat be");
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(LastLine(), prompt_ + "cat beta/");
+  Type(" al");
+  Key(Qt::Key_Tab);  // the common part, quoted for its blank
+  EXPECT_EQ(LastLine(), prompt_ + "cat beta/ \"alpha ");
+  EXPECT_FALSE(editor_.ChoicesShown());
+  Key(Qt::Key_Tab);  // nothing more to add: the names to pick from
+  ASSERT_TRUE(editor_.ChoicesShown());
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Return);
+  EXPECT_FALSE(editor_.ChoicesShown());
+  EXPECT_EQ(LastLine(), prompt_ + "cat beta/ \"alpha two.txt\"");
+  Key(Qt::Key_Home);  // a Tab inside the prompt or after a name that matches nothing: no tab
+  Key(Qt::Key_Tab);
+  Key(Qt::Key_End);
+  Type(" zz");
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(LastLine(), prompt_ + "cat beta/ \"alpha two.txt\" zz");
+}
+
+// A folder whose name holds a line break shows it as U+FFFD; a path longer than a surface line
+// stays on one line. Both prompts take commands.
+TEST_F(ConsoleRules, AFolderThePromptCannotHoldKeepsTheConsoleUsable) {
+  const std::string broken = home_ + "/line\nbreak";
+  fs::create_directory(broken);
+  Tree(broken);
+  const std::string shown = home_ + "/line\xEF\xBF\xBD" + "break";
+  EXPECT_EQ(LastLine(), shown + ">");
+  EXPECT_EQ(caption_, shown + " - Pelorin");
+  Run("echo inside");
+  EXPECT_TRUE(Text().ends_with(shown + ">echo inside\ninside\n" + shown + ">")) << Text();
+
+  // Folders of 200 bytes each, 90 deep, made and removed through descriptors: their paths are
+  // longer than the system's calls take.
+  const std::string name(200, 'd');
+  std::vector<int> levels{::open(home_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  for (int i = 0; i < 90 && levels.back() >= 0; ++i) {
+    ::mkdirat(levels.back(), name.c_str(), 0700);
+    levels.push_back(::openat(levels.back(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  }
+  ASSERT_EQ(::fchdir(levels.back()), 0);
+  const std::string deep = CurrentDirectory() + ">";
+  ASSERT_GT(deep.size(), 16384u);
+  session_.ExecuteCommand("");  // a prompt written there
+  Run("cd .");
+  EXPECT_EQ(LastLine(), deep);
+  Run("echo deep");
+  EXPECT_TRUE(Text().ends_with(deep + "echo deep\ndeep\n" + deep));
+  TrySetCurrentDir(home_);
+  for (std::size_t i = levels.size() - 1; i > 0; --i) {
+    ::unlinkat(levels[i - 1], name.c_str(), AT_REMOVEDIR);
+    ::close(levels[i]);
+  }
+  ::close(levels.front());
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ struct Surface {
 
   void Apply(const OutputEdits& edits) {
     if (edits.rewriteLine) {
-      const std::size_t start = text.rfind('\n') == S::npos ? 0 : text.rfind('\n') + 1;
+      const std::size_t start =
+          text.find_last_of("\n~") == S::npos ? 0 : text.find_last_of("\n~") + 1;
       ASSERT_LE(start + edits.keepBytes, text.size()) << "rewrite keeps more than the line holds";
       text.resize(start + edits.keepBytes);
       looks.resize(text.size());
@@ -31,6 +32,10 @@ struct Surface {
     const std::size_t base = text.size();
     text += edits.text;
     looks.resize(text.size());
+    for (const std::size_t at : edits.softBreaks) {
+      ASSERT_EQ(text[base + at], '\n') << "a soft break is a line end";
+      text[base + at] = '~';  // shown where the surface breaks a line the command did not
+    }
     std::size_t end = 0;
     for (const StyledRun& run : edits.runs) {
       ASSERT_FALSE(run.style.IsDefault()) << "a run for plain text costs memory for nothing";
@@ -267,16 +272,15 @@ TEST(OutputComposer, SequencesSplitAcrossTicksAtAnyByteMeanTheSame) {
   }
 }
 
-TEST(OutputComposer, LongLinesGoOnOnTheNextLineNeverInsideACharacter) {
+TEST(OutputComposer, LongLinesGoOnAfterSoftBreaksNeverInsideACharacter) {
   OutputComposer composer("\n", 10);
   Surface surface;
   surface.Apply(composer.Feed(S(25, 'x'), ""));
   surface.Apply(composer.Feed("y\n123456789\xE2\x82\xAC", "abcdefg"));
-  EXPECT_EQ(surface.text,
-            "xxxxxxxxxx\nxxxxxxxxxx\nxxxxxy\n123456789\n\xE2\x82\xAC\n"
-            "STDERR: ab\nSTDERR: cd\nSTDERR: ef\nSTDERR: g");
+  // The continuation of an error line is the same line: it carries no label of its own.
+  EXPECT_EQ(surface.text, "xxxxxxxxxx~xxxxxxxxxx~xxxxxy\n123456789~\xE2\x82\xAC\nSTDERR: ab~cdefg");
   surface.Apply(composer.Feed("", "\rZ"));  // a redraw touches the last piece only
-  EXPECT_EQ(surface.text.substr(surface.text.rfind('\n')), "\nSTDERR: Z");
+  EXPECT_EQ(surface.text.substr(surface.text.rfind('~')), "~Z");
 }
 
 TEST(OutputComposer, FinishSettlesWhatNothingCanCompleteAndTellsWhereThePromptGoes) {

@@ -5,11 +5,12 @@
 
 #include <Qsci/qsciscintillabase.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <numeric>
 #include <string>
 
 #include "console/ConsoleSession.h"
@@ -51,17 +52,26 @@ class HostileOutput : public ::testing::Test {
 };
 
 TEST_F(HostileOutput, EveryByteValueCrOnlyLineEndsAndTenMegabytesOnOneLineArriveWhole) {
-  S all(256, '\0');
-  std::iota(all.begin(), all.end(), '\0');
+  // Every byte value but ESC and CR, which begin sequences and redraws; BEL and the C1 control
+  // NEL are removed like every control sequence.
+  S all;
+  for (int b = 0; b < 256; ++b) {
+    if (b != 0x1B && b != '\r') {
+      all.push_back(static_cast<char>(b));
+    }
+  }
+  S kept = all.substr(0, 126);
+  kept.erase(kept.find('\a'), 1);
   const S nuls("nul\0in\0\0the middle\n", 20), cr = "first\rsecond\r" + Repeat("line\r", 5000);
   // A long line goes on on the next after 16384 bytes. Each byte of 128 to 255 alone, each
-  // broken-off sequence and each stray continuation byte becomes one U+FFFD. Every case shows
-  // the console still works after the one before.
+  // broken-off sequence and each stray continuation byte becomes one U+FFFD. A CR-only line
+  // shows its last state. Every case shows the console still works after the one before.
   const std::pair<S, S> cases[] = {
       {S(10 << 20, 'x'), Repeat(S(16384, 'x') + "\n", 640)},
-      {cr, cr},
-      {nuls + all + "\nok \xC3\xA4 \xF0\x9F\x98\x80 \xE2\x82\xFF\xFE\xED\xA0\x80\xC0\xAF end\n",
-       nuls + all.substr(0, 128) + Repeat("\xEF\xBF\xBD", 128) + "\nok \xC3\xA4 \xF0\x9F\x98\x80 " +
+      {cr, "line\n"},
+      {nuls + all +
+           "\nok \xC3\xA4 \xF0\x9F\x98\x80 \xC2\x85\xE2\x82\xFF\xFE\xED\xA0\x80\xC0\xAF end\n",
+       nuls + kept + Repeat("\xEF\xBF\xBD", 128) + "\nok \xC3\xA4 \xF0\x9F\x98\x80 " +
            Repeat("\xEF\xBF\xBD", 9) + " end\n"},
   };
   // Each tick still carries at most one pipe's worth; a quicker tick only shortens the wait.
@@ -81,21 +91,29 @@ TEST_F(HostileOutput, EveryByteValueCrOnlyLineEndsAndTenMegabytesOnOneLineArrive
   }
 }
 
-TEST(LongLines, BreakAtTheLimitNeverInsideACharacter) {
+// Lines longer than the surface draws whole are broken for drawing only: what is copied is what
+// the command wrote, and the prompt after such a line stays whole on a line of its own.
+TEST_F(HostileOutput, CopyGivesBackLongLinesAsWritten) {
   constexpr std::size_t k = 16384;
-  ConsoleEditor editor;
-  // A character across the limit moves whole; appends count what the line holds; a line of
-  // exactly the limit stays whole; after a full line the next text starts a new one; bytes that
-  // form no character still get their lines (the cut backs off three bytes at most).
-  for (const S& text : {S(k - 1, 'a') + "\xC3\xA4z", "\n" + S(10000, 'c'), S(10000, 'd'),
-                        "\n" + S(k, 'e') + "\r" + S(k, 'f') + "\r\n" + S(k, 'g'), S("h"),
-                        "\n" + S(40000, '\x80')}) {
-    editor.AppendAtEnd(text);
-  }
-  EXPECT_TRUE(Document(editor) ==
-              S(k - 1, 'a') + "\n\xC3\xA4z\n" + S(10000, 'c') + S(k - 10000, 'd') + "\n" +
-                  S(20000 - k, 'd') + "\n" + S(k, 'e') + "\r" + S(k, 'f') + "\r\n" + S(k, 'g') +
-                  "\nh\n" + Repeat(S(k - 3, '\x80') + "\n", 2) + S(40000 - 2 * (k - 3), '\x80'));
+  // A character across the limit moves whole; a line of exactly the limit stays whole.
+  const S written = S(k - 1, 'a') + "\xC3\xA4z\n" + S(k, 'e') + "\n" + S(40000, 'g');
+  std::ofstream("f", std::ios::binary) << written;
+  QTest::keyClicks(editor_.focusProxy(), "cat f\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.bBusy(); }, 20000));
+  const S prompt = ConsoleSession::Prompt();
+  const S drawn = S(k - 1, 'a') + "\n\xC3\xA4z\n" + S(k, 'e') + "\n" + S(k, 'g') + "\n" +
+                  S(k, 'g') + "\n" + S(40000 - 2 * k, 'g') + "\n" + prompt;
+  EXPECT_TRUE(Document(editor_).ends_with("cat f\n" + drawn));
+  auto copied = [&](int command) {
+    editor_.RunEditorCommand(command);
+    editor_.RunEditorCommand(EditorCommand::kCopy);
+    return QApplication::clipboard()->text().toStdString();
+  };
+  EXPECT_TRUE(copied(EditorCommand::kSelectAll) == prompt + "cat f\n" + written + "\n" + prompt);
+  editor_.MoveCaret(editor_.LineCount() - 3, 5);  // the middle piece of the long line
+  EXPECT_TRUE(copied(EditorCommand::kSelectLine) == S(40000, 'g'));
+  editor_.MoveCaret(editor_.LineCount() - 1, 0);
+  EXPECT_EQ(copied(EditorCommand::kSelectLine), prompt);
 }
 
 TEST_F(HostileOutput, ConsoleDestroyedMidRunLeavesNoZombie) {

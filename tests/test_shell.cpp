@@ -57,7 +57,8 @@ class Shell : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(shell_.get()));
     return *shell_;
   }
-  QString Text() const { return shell_->Editor().findChild<QsciScintilla*>()->text(); }
+  QsciScintilla* Surface() const { return shell_->Editor().findChild<QsciScintilla*>(); }
+  QString Text() const { return Surface()->text(); }
   void Click(const char* key) { shell_->Bars().FindItem(key)->Action()->trigger(); }
   bool BarShown() const { return shell_->Bars().Element(1)->Visible(); }
   void Submit(PanelMode panel, const QString& text) {
@@ -227,6 +228,15 @@ TEST_F(Shell, MenusSwitchMarkAndSetDividersOnTheSurface) {
   Open({home_});
   EXPECT_FALSE(shell_->Editor().ShowLineNumbers());
   EXPECT_FALSE(shell_->Bars().FindItem("PREF:LINENUM")->CheckMark());
+}
+
+TEST_F(Shell, UpRecallsACommandOfAnEarlierRun) {
+  Open({home_});
+  QTest::keyClicks(Surface(), "echo kept\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shell_->Session().bBusy(); }, 10000));
+  Open({home_});
+  QTest::keyClick(Surface(), Qt::Key_Up);
+  EXPECT_TRUE(Text().endsWith(home_ + ">echo kept")) << Text().toStdString();
 }
 
 }  // namespace
