@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CommandDispatch.h"
 
+#include <QMessageBox>
 #include <cmath>
 
 #include "app/CommandBar.h"
@@ -8,6 +9,7 @@
 #include "console/ProcessPlatform.h"
 #include "editor/EditorCommands.h"
 #include "platform/Rounding.h"
+#include "platform/WinAPIError.h"
 
 namespace pelorin {
 
@@ -37,7 +39,12 @@ void Dispatch(const QString& key, bool checkMark, ShellCommands& shell) {
   } else if (is("FILE:EXIT")) {
     shell.Exit();
   } else if (is("EDIT:COPY")) {
-    shell.RunEditorCommand(EditorCommand::kCopy);
+    // Ctrl+C with nothing to copy while a command runs interrupts it, as in a terminal.
+    if (shell.CommandRunning() && !shell.HasSelection()) {
+      shell.Interrupt();
+    } else {
+      shell.RunEditorCommand(EditorCommand::kCopy);
+    }
   } else if (is("EDIT:PASTE")) {
     shell.RunEditorCommand(EditorCommand::kPaste);
   } else if (is("EDIT:SELLINE")) {
@@ -107,11 +114,20 @@ qint16 RoundFontSize(double points) {
 }
 
 std::string NewInstancePath() {
-  return ProgramFolder() + "/pelorin";
+  return ProgramPath();
 }
 
-void StartNewInstance() {
-  (void)StartProgram(NewInstancePath());
+void StartNewInstance(const std::function<void(const QString&)>& tell, const std::string& program) {
+  if (const SysError rc = StartProgram(program); rc != 0 && tell) {
+    tell(QStringLiteral("Unable to start a new window (%1): %2")
+             .arg(QString::fromStdString(program), QString::fromStdString(ApiErrorText(rc)))
+             .trimmed());
+  }
+}
+
+std::unique_ptr<QMessageBox> MakeNewWindowFailureBox(QWidget* parent, const QString& text) {
+  return std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Pelorin"), text,
+                                       QMessageBox::Ok, parent);
 }
 
 }  // namespace pelorin

@@ -5,9 +5,14 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "editor/BottomBar.h"
+
+class QMessageBox;
+class QWidget;
 
 namespace pelorin {
 
@@ -18,9 +23,12 @@ class ShellCommands {
  public:
   virtual ~ShellCommands() = default;
 
-  virtual void StopWait() = 0;   // of the running command
-  virtual void NewWindow() = 0;  // start another instance: StartNewInstance()
-  virtual void Exit() = 0;       // close the window by the path its close box takes
+  virtual void StopWait() = 0;        // of the running command
+  virtual void Interrupt() = 0;       // of the running command
+  virtual bool CommandRunning() = 0;  // a waited command runs
+  virtual bool HasSelection() = 0;    // text is selected on the surface
+  virtual void NewWindow() = 0;       // start another instance: StartNewInstance()
+  virtual void Exit() = 0;            // close the window by the path its close box takes
   virtual void RunEditorCommand(int command) = 0;
   virtual void ShowBottomPanel(PanelMode mode) = 0;
   // Settings dialog of the surface (kFontDialog), then PrefFontName and PrefFontSize (RoundFontSize
@@ -60,10 +68,13 @@ void DispatchItem(const BarItem* item, ShellCommands& shell);
 // 11.5 gives 12); out-of-range sizes are clamped and a NaN gives 0.
 qint16 RoundFontSize(double points);
 
-// The program file a new window runs: the running program's folder plus "/pelorin".
+// The program file a new window runs: the running program's own executable, whatever its name.
 std::string NewInstancePath();
-// Starts NewInstancePath() as an independent process, directly, without a shell and without
-// arguments; whether it started is not examined.
-void StartNewInstance();
+// Starts program as an independent process, directly, without a shell and without arguments.
+// When it cannot be started, tell is given a text that says so, with the system's reason.
+void StartNewInstance(const std::function<void(const QString&)>& tell,
+                      const std::string& program = NewInstancePath());
+// The box that tells it: caption "Pelorin", the text, OK only.
+std::unique_ptr<QMessageBox> MakeNewWindowFailureBox(QWidget* parent, const QString& text);
 
 }  // namespace pelorin

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QShortcut>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "app/CommandBar.h"
 #include "app/FolderTree.h"
 #include "app/StartupDir.h"
+#include "app/TerminationSignals.h"
 #include "app/WindowLayout.h"
 #include "console/ConsoleSession.h"
 #include "editor/BottomPanel.h"
@@ -32,10 +35,20 @@ constexpr int kDesignHeightTwips = 6255;
 constexpr int kTreeWidth = 200;
 }  // namespace
 
-frmShell::frmShell(const QStringList& arguments, QWidget* parent) : QWidget(parent), store_(this) {
+frmShell::frmShell(const QStringList& arguments, QWidget* parent)
+    : QWidget(parent),
+      ShowNewWindowFailure(
+          [this](const QString& text) { MakeNewWindowFailureBox(this, text)->exec(); }),
+      store_(this) {
   setWindowTitle(QStringLiteral("Pelorin"));
   CreateControls();
   Form_Load(arguments);
+  // Told to end from outside, the window closes as by its close box (the placement is kept);
+  // quitting ends a dialog's loop too, which would otherwise keep the process waiting.
+  terminationSignals_ = std::make_unique<TerminationSignals>([this] {
+    close();
+    QApplication::quit();
+  });
 }
 
 frmShell::~frmShell() {
@@ -65,6 +78,13 @@ void frmShell::Form_Load(const QStringList& arguments) {
   panels_ = BuildBars(*CommandBar_, menuPrefs, editorCalls, MakeIlsIcons());
   connect(CommandBar_, &CommandBar::ItemClick, this,
           [this](int, BarItem* item) { DispatchItem(item, *this); });
+  // Ctrl+Break interrupts a running command, selection or not. It is no menu command, so it
+  // lives beside the menus. X11 reports it as Ctrl+Pause, Windows as Ctrl+Cancel.
+  auto* interrupt = new QShortcut(this);
+  interrupt->setKeys(
+      {QKeySequence(Qt::CTRL | Qt::Key_Pause), QKeySequence(Qt::CTRL | Qt::Key_Cancel)});
+  interrupt->setContext(Qt::WindowShortcut);
+  connect(interrupt, &QShortcut::activated, this, [this] { Interrupt(); });
 
   // The session creates myConsole and handles its events itself.
   session_ = std::make_unique<ConsoleSession>(*Editor_, [this](const std::string& caption) {
@@ -140,7 +160,8 @@ void frmShell::changeEvent(QEvent* event) {
 }
 
 void frmShell::closeEvent(QCloseEvent* event) {
-  // A running command is left to itself.
+  // A running command is left to itself: it runs on to its end, and what it writes from now on
+  // is thrown away (the session's runner gives it up when the window goes).
   store_.SaveWindowPlacement(*this);
   event->accept();
 }
@@ -218,8 +239,20 @@ void frmShell::StopWait() {
   session_->myConsole().StopWait();
 }
 
+void frmShell::Interrupt() {
+  session_->Interrupt();
+}
+
+bool frmShell::CommandRunning() {
+  return session_->bBusy();
+}
+
+bool frmShell::HasSelection() {
+  return Editor_->HasSelectedText();
+}
+
 void frmShell::NewWindow() {
-  StartNewInstance();
+  StartNewInstance(ShowNewWindowFailure);
 }
 
 void frmShell::Exit() {

@@ -5,6 +5,7 @@
 // wires the events of its parts to the subsystems that handle them.
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "app/CommandDispatch.h"
@@ -25,6 +26,7 @@ class ConsoleEditor;
 class ConsoleSession;
 class FolderTree;
 class PromptInput;
+class TerminationSignals;
 class cSplitter;
 
 class frmShell : public QWidget, private ShellCommands, private BottomBar {
@@ -45,6 +47,9 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   ConsoleSession& Session() { return *session_; }
   const Preferences& Prefs() const { return prefs_; }
 
+  // Tells that "New window" could not start the program. Replaceable, for tests.
+  std::function<void(const QString&)> ShowNewWindowFailure;
+
   void AddDevider(int Line) override;
   void RemoveDevider(int Line) override;
   void ShowBottomPanel(PanelMode mode) override;
@@ -64,6 +69,9 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
 
   // ShellCommands: what the menu commands do in this window.
   void StopWait() override;
+  void Interrupt() override;
+  bool CommandRunning() override;
+  bool HasSelection() override;
   void NewWindow() override;
   void Exit() override;
   void RunEditorCommand(int command) override;
@@ -98,6 +106,7 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   std::unique_ptr<ConsoleSession> session_;
   std::unique_ptr<PromptInput> promptInput_;
   std::unique_ptr<BottomPanel> bottomPanel_;
+  std::unique_ptr<TerminationSignals> terminationSignals_;
 };
 
 }  // namespace pelorin

@@ -12,7 +12,8 @@ build=${BUILD_DIR:-$root/build-bench}
 
 echo "== build (Release) in $build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 2
-cmake --build "$build" --target pelorin bare_window bench_append bench_stream >/dev/null || exit 2
+cmake --build "$build" --target pelorin bare_window bench_append bench_stream bench_interrupt \
+  >/dev/null || exit 2
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -42,6 +43,8 @@ run "bench_append coloured: memory per MB of coloured output" \
   env QT_QPA_PLATFORM=offscreen "$build/bench/bench_append" coloured
 run "bench_stream: 6 MiB per stream through the runner at its 200 ms tick" \
   "$build/bench/bench_stream"
+run "bench_interrupt: from an interrupt of \`sleep 100\` to the next prompt" \
+  env QT_QPA_PLATFORM=offscreen "$build/bench/bench_interrupt"
 run "startup.sh: start-up and memory against a bare QScintilla window" \
   "$root/bench/startup.sh" "$build/app/pelorin" "$build/bench/bare_window"
 

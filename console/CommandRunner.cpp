@@ -50,6 +50,12 @@ void CommandRunner::StopWait() {
   stopWait_ = true;
 }
 
+void CommandRunner::Interrupt() {
+  if (child_) {
+    child_->Interrupt();
+  }
+}
+
 bool CommandRunner::ReadCounted(Stream stream, std::size_t count, OutputDecoder& decoder,
                                 std::string& text) {
   raw_.clear();
@@ -69,7 +75,8 @@ void CommandRunner::Finish(TickResult& result) {
   result.kind = TickResult::Complete;
   AppendText(result.stdOut, outDecoder_->Finish());
   AppendText(result.stdErr, errDecoder_->Finish());
-  child_->CloseReadEnds();
+  // A program the command left behind may still write: it must not die of that.
+  child_->ReleaseReadEnds();
   child_.reset();
 }
 
@@ -99,12 +106,12 @@ CommandRunner::TickResult CommandRunner::Tick() {
   if (ended) {
     std::string restOut;
     std::string restErr;
-    child_->Drain(kDrainLimit, restOut, restErr);
+    child_->Drain(kDrainLimit, kDrainBytes, restOut, restErr);
     AppendText(result.stdErr, errDecoder_->Decode(restErr));
     AppendText(result.stdOut, outDecoder_->Decode(restOut));
     Finish(result);
   } else if (stopWait_) {
-    // The command runs on; whatever it writes from now on is lost.
+    // The command runs on; whatever it writes from now on is thrown away.
     Finish(result);
   }
   return result;

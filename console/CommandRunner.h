@@ -24,9 +24,12 @@ class CommandRunner {
       std::function<SysError(const InterpreterCommand&, std::unique_ptr<ChildProcess>&)>;
   using DetachedStarter = std::function<SysError(const InterpreterCommand&)>;
 
-  // After the command has ended, how long the last tick keeps reading: a program the command
-  // left running in the background may hold the pipes open for ever.
+  // After the command has ended, how long and how much the last tick keeps reading per stream:
+  // a program the command left running in the background may hold the pipes open for ever, or
+  // write without end (`yes &`). What the command wrote before it ended is in the pipe, which
+  // holds less than the byte bound, so none of it is lost.
   static constexpr std::chrono::milliseconds kDrainLimit{1000};
+  static constexpr std::size_t kDrainBytes = 4 * kPipeBytes;
 
   struct TickResult {
     enum Kind { Output, Complete };
@@ -41,13 +44,19 @@ class CommandRunner {
   CommandRunner(const CommandRunner&) = delete;
   CommandRunner& operator=(const CommandRunner&) = delete;
 
-  // Starts a waited run; a run still going is given up first (its child is reaped once it
-  // ends). Returns 0, or the system error code of the failed start (then nothing runs).
+  // Starts a waited run; a run still going is given up first, as StopWait gives it up (its
+  // child is reaped once it ends). Returns 0, or the system error code of the failed start (then
+  // nothing runs).
   SysError Start(const InterpreterCommand& command);
   // Starts the command with no pipes and forgets it; a waited run is not touched.
   SysError StartWithoutWait(const InterpreterCommand& command);
-  // The next tick completes the run without waiting for its end; the command is not stopped.
+  // The next tick completes the run without waiting for its end; the command is not stopped,
+  // and what it writes from then on is thrown away (ChildProcess::ReleaseReadEnds).
   void StopWait();
+  // Interrupts the running command and all it started (ChildProcess::Interrupt): the first time
+  // it is asked to stop, the second time it is ended for good. It then completes through the
+  // ticks as usual, with what it wrote. Does nothing while nothing runs.
+  void Interrupt();
   bool Running() const { return child_ != nullptr; }
 
   // One poll. Call only while Running(); otherwise it returns an empty Complete.

@@ -129,11 +129,21 @@ void ConsoleSession::RunDetached(const std::string& Command) {
   PlaceCaretAfterPrompt();
 }
 
+void ConsoleSession::Interrupt() {
+  if (bBusy_) {
+    myConsole_.Interrupt();
+  }
+}
+
 void ConsoleSession::myConsole_OutputReceived(const std::string& stdOut,
                                               const std::string& stdErr) {
   view_.SetReadOnly(false);
   view_.ApplyOutput(composer_.Feed(stdOut, stdErr));
-  view_.MoveCaret(view_.LineCount() - 1, 0);
+  // A selection made while the command runs stays for Ctrl+C to copy (without one, Ctrl+C
+  // interrupts the command): the caret goes back to the last line only when none is there.
+  if (!view_.HasSelectedText()) {
+    view_.MoveCaret(view_.LineCount() - 1, 0);
+  }
   view_.SetReadOnly(true);
 }
 

@@ -48,6 +48,9 @@ class ConsoleSession {
   void AppendText(std::string_view text);
   void ChangeDirectory(const std::string& Path);
   void RunDetached(const std::string& Command);
+  // Interrupts the waited command, which then completes as usual (its output, then the
+  // prompt); the second interrupt of the same command ends it for good. Nothing while idle.
+  void Interrupt();
   // Handler of the folder tree's FolderChange: path is the chosen folder's full path.
   void DirLS_FolderChange(const std::string& path);
 

@@ -24,8 +24,10 @@ class ConsoleView {
   virtual void ApplyOutput(const OutputEdits& edits) = 0;
   virtual int LineCount() const = 0;                 // at least 1
   virtual std::string LineText(int line) const = 0;  // without its line break
-  // Past the end of the line means its end; the line is clamped to the text.
+  // Past the end of the line means its end; the line is clamped to the text. Drops a selection.
   virtual void MoveCaret(int line, int column) = 0;
+  // The user has text selected.
+  virtual bool HasSelectedText() const = 0;
   // While on, the user cannot change the text.
   virtual void SetReadOnly(bool on) = 0;
   // Gives the surface the keyboard focus.

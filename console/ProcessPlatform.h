@@ -34,8 +34,10 @@ struct InterpreterCommand {
 InterpreterCommand MakeInterpreterCommand(const std::string& line);
 
 // One waited run. Standard input is the null device; the child inherits only the pipes' write
-// ends and starts with default signal handling. Destroying the object closes the read ends and
-// makes sure the child is reaped once it ends, without waiting for it here.
+// ends and starts with default signal handling, in a session and process group of its own (so a
+// terminal's signals to the window never reach it) or, on Windows, in a job object of its own.
+// Destroying the object releases the read ends still held (ReleaseReadEnds) and makes sure the
+// child is reaped once it ends, without waiting for it here.
 class ChildProcess {
  public:
   virtual ~ChildProcess() = default;
@@ -46,18 +48,32 @@ class ChildProcess {
   virtual std::size_t Available(Stream stream) = 0;
   // Reads up to count raw bytes and appends them; false when the read failed.
   virtual bool Read(Stream stream, std::size_t count, std::string& appendTo) = 0;
-  // Reads both streams until every holder of the write ends has closed them, or until limit has
-  // passed, whichever comes first. A background program that keeps the pipes open cannot hold
-  // the caller longer than limit.
-  virtual void Drain(std::chrono::milliseconds limit, std::string& out, std::string& err) = 0;
-  // Closes both read ends; later reads fail.
-  virtual void CloseReadEnds() = 0;
+  // Reads both streams until every holder of the write ends has closed them, until limit has
+  // passed, or until maxBytes have been taken from a stream (that stream is then left alone),
+  // whichever comes first. A background program that keeps the pipes open, or keeps writing,
+  // cannot hold the caller longer than limit nor fill more than maxBytes per stream.
+  virtual void Drain(std::chrono::milliseconds limit, std::size_t maxBytes, std::string& out,
+                     std::string& err) = 0;
+  // Gives up both read ends; later reads fail. A writer left behind is never stopped by it:
+  // POSIX hands a pipe that still has writers to a small process of its own session, which
+  // reads and throws away what arrives until the last writer has closed it, and outlives this
+  // process (a closed pipe would kill the writer with SIGPIPE). Windows closes the read ends: a
+  // later write fails with ERROR_NO_DATA, and the writer carries on.
+  virtual void ReleaseReadEnds() = 0;
+  // Asks the child and everything it started to stop. POSIX: the first call sends SIGINT to its
+  // process group, every later call SIGKILL (a program may ignore SIGINT, and a shell starts its
+  // background jobs with SIGINT ignored). Windows: ends the whole process tree at once. Does
+  // nothing once the child has been seen ended.
+  virtual void Interrupt() = 0;
   // The system's identifier of the child, for diagnostics and tests; 0 when unknown.
   virtual std::int64_t ProcessId() const { return 0; }
 };
 
 // Starts a waited run. On failure returns the system error code and leaves child empty.
 SysError StartChildProcess(const InterpreterCommand& command, std::unique_ptr<ChildProcess>& child);
+
+// Every child below gets its three standard streams and nothing else of this process: no other
+// descriptor or handle that this process inherited or opened reaches it.
 
 // Starts the interpreter with the line, hidden, with no standard handles of ours, and forgets it
 // (it is reaped in the background when it ends).
@@ -68,5 +84,8 @@ SysError StartProgram(const std::string& programPath);
 
 // The folder holding the running program's executable, without a trailing separator.
 std::string ProgramFolder();
+
+// The running program's own executable, whatever its name; empty when the system cannot say.
+std::string ProgramPath();
 
 }  // namespace pelorin

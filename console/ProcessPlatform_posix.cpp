@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "console/PipeDrainer_posix.h"
 #include "console/ProcessPlatform.h"
 
 extern char** environ;
@@ -87,7 +88,12 @@ class SpawnAttr {
     }
 #endif
     ::posix_spawnattr_setsigdefault(&attr_, &defaults);
-    ::posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // A session (and so a process group) of its own: an interrupt reaches the child and all it
+    // started, and nothing else; a terminal's Ctrl+C or hang-up meant for the window does not
+    // reach the child; and a program that opens the terminal fails at once instead of being
+    // stopped for reading from a terminal whose foreground it is not.
+    ::posix_spawnattr_setflags(&attr_,
+                               POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
   }
   ~SpawnAttr() {
     ::posix_spawnattr_destroy(&attr_);
@@ -102,6 +108,9 @@ class SpawnAttr {
   posix_spawnattr_t attr_;
 };
 
+// What a child's descriptors become. Every child gets its three standard streams and nothing
+// else: whatever else is open here (inherited from whoever started this process, or opened
+// without close-on-exec) is closed in the child, after the standard streams are in place.
 class FileActions {
  public:
   FileActions() { ::posix_spawn_file_actions_init(&actions_); }
@@ -114,8 +123,9 @@ class FileActions {
   posix_spawn_file_actions_t actions_;
 };
 
-SysError Spawn(pid_t& pid, const std::vector<std::string>& args, FileActions* actions,
+SysError Spawn(pid_t& pid, const std::vector<std::string>& args, FileActions& actions,
                bool searchPath) {
+  ::posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (const std::string& a : args) {
@@ -124,8 +134,8 @@ SysError Spawn(pid_t& pid, const std::vector<std::string>& args, FileActions* ac
   argv.push_back(nullptr);
   SpawnAttr attr;
   const auto fn = searchPath ? ::posix_spawnp : ::posix_spawn;
-  return static_cast<SysError>(fn(&pid, args[0].c_str(), actions ? actions->get() : nullptr,
-                                  attr.get(), argv.data(), environ));
+  return static_cast<SysError>(
+      fn(&pid, args[0].c_str(), actions.get(), attr.get(), argv.data(), environ));
 }
 
 std::vector<std::string> InterpreterArgs(const InterpreterCommand& command) {
@@ -151,7 +161,7 @@ class PosixChild final : public ChildProcess {
   PosixChild(pid_t pid, int outFd, int errFd) : pid_(pid), outFd_(outFd), errFd_(errFd) {}
 
   ~PosixChild() override {
-    CloseReadEnds();
+    ReleaseReadEnds();
     if (!reaped_) {
       ReapInBackground(pid_);
     }
@@ -199,11 +209,13 @@ class PosixChild final : public ChildProcess {
     return ReadOnce(Fd(stream), count, appendTo) > 0;
   }
 
-  void Drain(std::chrono::milliseconds limit, std::string& out, std::string& err) override {
+  void Drain(std::chrono::milliseconds limit, std::size_t maxBytes, std::string& out,
+             std::string& err) override {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + limit;
     int fds[2] = {outFd_, errFd_};
     std::string* sinks[2] = {&out, &err};
+    const std::size_t start[2] = {out.size(), err.size()};
     while (fds[0] >= 0 || fds[1] >= 0) {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
       if (left.count() <= 0) {
@@ -218,17 +230,28 @@ class PosixChild final : public ChildProcess {
         if (fds[i] < 0 || p[i].revents == 0) {
           continue;
         }
-        const ssize_t n = ReadOnce(fds[i], kPipeBytes, *sinks[i]);
-        if (n == 0 || (n < 0 && errno != EAGAIN)) {
-          fds[i] = -1;  // end of data (or a broken pipe): this stream is done
+        const std::size_t room = maxBytes - (sinks[i]->size() - start[i]);
+        const ssize_t n = ReadOnce(fds[i], std::min(kPipeBytes, room), *sinks[i]);
+        const bool full = n > 0 && static_cast<std::size_t>(n) >= room;
+        if (n == 0 || (n < 0 && errno != EAGAIN) || full) {
+          fds[i] = -1;  // end of data, a broken pipe, or as much as this stream may give
         }
       }
     }
   }
 
-  void CloseReadEnds() override {
-    CloseFd(outFd_);
-    CloseFd(errFd_);
+  void ReleaseReadEnds() override {
+    DiscardInBackground(outFd_, errFd_);
+    outFd_ = -1;
+    errFd_ = -1;
+  }
+
+  void Interrupt() override {
+    if (reaped_) {
+      return;  // the group's number may belong to someone else by now
+    }
+    ::kill(-pid_, interrupted_ ? SIGKILL : SIGINT);
+    interrupted_ = true;
   }
 
   std::int64_t ProcessId() const override { return pid_; }
@@ -258,6 +281,7 @@ class PosixChild final : public ChildProcess {
   int outFd_;
   int errFd_;
   bool reaped_ = false;
+  bool interrupted_ = false;
 };
 
 }  // namespace
@@ -286,7 +310,7 @@ SysError StartChildProcess(const InterpreterCommand& command,
   ::posix_spawn_file_actions_adddup2(actions.get(), err[1], 2);
 
   pid_t pid = 0;
-  const SysError rc = Spawn(pid, InterpreterArgs(command), &actions, true);
+  const SysError rc = Spawn(pid, InterpreterArgs(command), actions, true);
   // Only the child holds the write ends now, so the pipes report end of data once it (and
   // whatever inherited them from it) has closed them.
   CloseFd(out[1]);
@@ -306,7 +330,7 @@ SysError StartDetached(const InterpreterCommand& command) {
   ::posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0);
   ::posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  const SysError rc = Spawn(pid, InterpreterArgs(command), &actions, true);
+  const SysError rc = Spawn(pid, InterpreterArgs(command), actions, true);
   if (rc == 0) {
     ReapInBackground(pid);
   }
@@ -314,15 +338,16 @@ SysError StartDetached(const InterpreterCommand& command) {
 }
 
 SysError StartProgram(const std::string& programPath) {
+  FileActions actions;
   pid_t pid = 0;
-  const SysError rc = Spawn(pid, {programPath}, nullptr, false);
+  const SysError rc = Spawn(pid, {programPath}, actions, false);
   if (rc == 0) {
     ReapInBackground(pid);
   }
   return rc;
 }
 
-std::string ProgramFolder() {
+std::string ProgramPath() {
   std::vector<char> buf(4096);
   for (;;) {
     const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
@@ -330,12 +355,16 @@ std::string ProgramFolder() {
       return std::string();
     }
     if (static_cast<std::size_t>(n) < buf.size()) {
-      std::string path(buf.data(), static_cast<std::size_t>(n));
-      const std::size_t slash = path.rfind('/');
-      return slash == std::string::npos ? std::string() : path.substr(0, slash);
+      return std::string(buf.data(), static_cast<std::size_t>(n));
     }
     buf.resize(buf.size() * 2);
   }
+}
+
+std::string ProgramFolder() {
+  const std::string path = ProgramPath();
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 }  // namespace pelorin

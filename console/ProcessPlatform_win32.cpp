@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 #include <vector>
 
 #include "console/ProcessPlatform.h"
@@ -56,10 +57,13 @@ constexpr DWORD kCreationFlags = CREATE_NO_WINDOW;
 
 class Win32ChildProcess final : public ChildProcess {
  public:
-  Win32ChildProcess(HANDLE process, HANDLE outRead, HANDLE errRead)
-      : process_(process), read_{outRead, errRead} {}
+  // job may be null (the system refused one): an interrupt then ends the child alone.
+  Win32ChildProcess(HANDLE process, HANDLE job, HANDLE outRead, HANDLE errRead)
+      : process_(process), job_(job), read_{outRead, errRead} {}
   ~Win32ChildProcess() override {
-    CloseReadEnds();
+    ReleaseReadEnds();
+    // The job was made without JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE: its processes run on.
+    CloseIfOpen(job_);
     CloseIfOpen(process_);  // nothing to reap on Windows: the handle is all we hold
   }
   Win32ChildProcess(const Win32ChildProcess&) = delete;
@@ -93,12 +97,15 @@ class Win32ChildProcess final : public ChildProcess {
     return ok != FALSE;
   }
 
-  void Drain(std::chrono::milliseconds limit, std::string& out, std::string& err) override {
+  void Drain(std::chrono::milliseconds limit, std::size_t maxBytes, std::string& out,
+             std::string& err) override {
     // Never a blocking read: a background program holding a write end would hold us too. Peek,
-    // take what is there, and stop once both pipes report their end or the limit has passed.
+    // take what is there, and stop once both pipes report their end, have given maxBytes, or
+    // the limit has passed.
     const auto deadline = std::chrono::steady_clock::now() + limit;
     bool open[2] = {read_[0] != nullptr, read_[1] != nullptr};
     std::string* target[2] = {&out, &err};
+    const std::size_t start[2] = {out.size(), err.size()};
     for (;;) {
       bool tookSome = false;
       for (int i = 0; i < 2; ++i) {
@@ -110,9 +117,11 @@ class Win32ChildProcess final : public ChildProcess {
           open[i] = false;  // broken pipe: every writer is gone and the pipe is empty
           continue;
         }
+        const std::size_t room = maxBytes - (target[i]->size() - start[i]);
         if (avail > 0) {
           const Stream s = i == 0 ? Stream::Out : Stream::Err;
-          if (!Read(s, std::min<std::size_t>(avail, kPipeBytes), *target[i])) {
+          if (!Read(s, std::min<std::size_t>(avail, room), *target[i]) ||
+              target[i]->size() - start[i] >= maxBytes) {
             open[i] = false;
           }
           tookSome = true;
@@ -127,9 +136,23 @@ class Win32ChildProcess final : public ChildProcess {
     }
   }
 
-  void CloseReadEnds() override {
+  void ReleaseReadEnds() override {
+    // No signal ends a writer on Windows: its later writes fail (ERROR_NO_DATA) and it carries
+    // on, whether this process still runs or not.
     CloseIfOpen(read_[0]);
     CloseIfOpen(read_[1]);
+  }
+
+  void Interrupt() override {
+    if (HasEnded()) {
+      return;
+    }
+    // The interpreter's console is hidden (CREATE_NO_WINDOW) and none of ours, so no console
+    // control event reaches it: the job ends the child and everything it started at once, the
+    // first time already. STATUS_CONTROL_C_EXIT is the status Ctrl+C leaves on a console.
+    if (job_ == nullptr || !::TerminateJobObject(job_, STATUS_CONTROL_C_EXIT)) {
+      ::TerminateProcess(process_, STATUS_CONTROL_C_EXIT);
+    }
   }
 
   std::int64_t ProcessId() const override { return ::GetProcessId(process_); }
@@ -138,7 +161,43 @@ class Win32ChildProcess final : public ChildProcess {
   HANDLE Handle(Stream stream) const { return read_[stream == Stream::Out ? 0 : 1]; }
 
   HANDLE process_;
+  HANDLE job_;
   HANDLE read_[2];
+};
+
+// The handles a child may inherit, and no other inheritable handle of this process (one this
+// process inherited, or one a library made inheritable). Without the system's support the list
+// is empty and the start falls back to inheriting every inheritable handle.
+class InheritOnly {
+ public:
+  explicit InheritOnly(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    storage_.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    if (size == 0 || !::InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+      return;
+    }
+    made_ = list;
+    if (::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                    handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+      list_ = list;
+    }
+  }
+  ~InheritOnly() {
+    if (made_ != nullptr) {
+      ::DeleteProcThreadAttributeList(made_);
+    }
+  }
+  InheritOnly(const InheritOnly&) = delete;
+  InheritOnly& operator=(const InheritOnly&) = delete;
+  LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+ private:
+  std::vector<HANDLE> handles_;  // read by CreateProcessW: kept until then
+  std::vector<char> storage_;
+  LPPROC_THREAD_ATTRIBUTE_LIST made_ = nullptr;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
 // An anonymous pipe whose read end only we hold: the write end is inheritable, the read end is
@@ -189,14 +248,27 @@ SysError StartChildProcess(const InterpreterCommand& command,
     nul = nullptr;
   }
 
-  STARTUPINFOW si = HiddenStartup(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW);
-  si.hStdInput = nul;
-  si.hStdOutput = outWrite;
-  si.hStdError = errWrite;
+  STARTUPINFOEXW si{};
+  si.StartupInfo = HiddenStartup(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW);
+  si.StartupInfo.hStdInput = nul;
+  si.StartupInfo.hStdOutput = outWrite;
+  si.StartupInfo.hStdError = errWrite;
+  std::vector<HANDLE> inherit = {outWrite, errWrite};
+  if (nul != nullptr) {
+    inherit.push_back(nul);
+  }
+  const InheritOnly only(std::move(inherit));
+  // Suspended until it is in its job, so that nothing it starts escapes the job.
+  DWORD flags = kCreationFlags | CREATE_SUSPENDED;
+  if (only.get() != nullptr) {
+    si.StartupInfo.cb = sizeof(si);
+    si.lpAttributeList = only.get();
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
   std::wstring cmdLine = CommandLineOf(command);
   PROCESS_INFORMATION pi{};
-  const BOOL started = ::CreateProcessW(nullptr, cmdLine.data(), nullptr, nullptr, TRUE,
-                                        kCreationFlags, nullptr, nullptr, &si, &pi);
+  const BOOL started = ::CreateProcessW(nullptr, cmdLine.data(), nullptr, nullptr, TRUE, flags,
+                                        nullptr, nullptr, &si.StartupInfo, &pi);
   const SysError rc = started ? 0 : ::GetLastError();
 
   // Only the child may hold the write ends now, so the pipes report their end once it is done.
@@ -208,8 +280,22 @@ SysError StartChildProcess(const InterpreterCommand& command,
     ::CloseHandle(errRead);
     return rc != 0 ? rc : ERROR_GEN_FAILURE;
   }
+  // A job of its own: an interrupt ends the whole tree the command started. Where the system
+  // refuses one (an old system whose job this process is in), the child alone is ended.
+  HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+  if (job != nullptr) {
+    // A program that explicitly starts another outside any job (CREATE_BREAKAWAY_FROM_JOB)
+    // would otherwise fail to start it; what it starts so is its own business.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    if (!::AssignProcessToJobObject(job, pi.hProcess)) {
+      CloseIfOpen(job);
+    }
+  }
+  ::ResumeThread(pi.hThread);
   ::CloseHandle(pi.hThread);
-  child = std::make_unique<Win32ChildProcess>(pi.hProcess, outRead, errRead);
+  child = std::make_unique<Win32ChildProcess>(pi.hProcess, job, outRead, errRead);
   return 0;
 }
 
@@ -231,8 +317,8 @@ SysError StartDetached(const InterpreterCommand& command) {
 SysError StartProgram(const std::string& programPath) {
   // The application name is given, so the quoted path on the command line is only argv[0]:
   // nothing is parsed by a shell or searched for.
-  // Callers build the path the portable way ("<folder>/pelorin"): make it the system's own form,
-  // with the ".exe" that the application name must carry.
+  // A path written the portable way ("<folder>/name") is made the system's own form, with the
+  // ".exe" that the application name must carry.
   std::wstring app = win::Widen(programPath);
   for (wchar_t& c : app) {
     if (c == L'/') {
@@ -257,7 +343,7 @@ SysError StartProgram(const std::string& programPath) {
   return 0;
 }
 
-std::string ProgramFolder() {
+std::string ProgramPath() {
   std::vector<wchar_t> buf(MAX_PATH);
   for (;;) {
     const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
@@ -265,12 +351,16 @@ std::string ProgramFolder() {
       return std::string();
     }
     if (n < buf.size()) {
-      std::wstring path(buf.data(), n);
-      const std::size_t slash = path.find_last_of(L"\\/");
-      return win::Narrow(slash == std::wstring::npos ? std::wstring() : path.substr(0, slash));
+      return win::Narrow(std::wstring(buf.data(), n));
     }
     buf.resize(buf.size() * 2);  // the name was cut short
   }
+}
+
+std::string ProgramFolder() {
+  const std::string path = ProgramPath();
+  const std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 }  // namespace pelorin

@@ -32,6 +32,10 @@ void clsConsole::StopWait() {
   runner_.StopWait();
 }
 
+void clsConsole::Interrupt() {
+  runner_.Interrupt();
+}
+
 void clsConsole::TimerTick() {
   if (!runner_.Running()) {
     timer_->stop();

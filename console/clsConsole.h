@@ -37,6 +37,9 @@ class clsConsole : public QObject {
   // Starts the command hidden, without pipes, timer or signals, and forgets it.
   SysError RunWithoutWait(const InterpreterCommand& command);
   void StopWait();
+  // The running command is interrupted (the second time ended for good) and then completes as
+  // usual at a tick; nothing happens while nothing runs.
+  void Interrupt();
 
  signals:
   void OutputReceived(const std::string& stdOut, const std::string& stdErr);

@@ -115,6 +115,10 @@ int ConsoleEditor::SelectionStartLine() const {
   return static_cast<int>(Send(QsciScintillaBase::SCI_LINEFROMPOSITION, pos));
 }
 
+bool ConsoleEditor::HasSelectedText() const {
+  return Send(QsciScintillaBase::SCI_GETSELECTIONEMPTY) == 0;
+}
+
 std::string ConsoleEditor::LineText(int line) const {
   if (line < 0 || line >= LineCount()) {
     return {};

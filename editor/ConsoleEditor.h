@@ -42,6 +42,7 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   int CurrentColumn() const;
   // The first line the selection touches (the caret's line when nothing is selected).
   int SelectionStartLine() const;
+  bool HasSelectedText() const override;
   // Without its line break; empty for a line that is not there.
   std::string LineText(int line) const override;
 

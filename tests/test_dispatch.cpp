@@ -22,6 +22,10 @@ struct RecordingShell : ShellCommands {
   NOTE_ARG(ShowLineNumbers, bool, "Numbers")
   NOTE_ARG(SetPrefHighlightLine, bool, "Highlight") NOTE_ARG(SetHighlightRow, int, "Row")
   NOTE_ARG(AddDevider, int, "AddDevider") NOTE_ARG(RemoveDevider, int, "RemoveDevider")
+  NOTE(Interrupt)
+  bool running = false, selected = false;
+  bool CommandRunning() override { return (calls << "Running", running); }
+  bool HasSelection() override { return (calls << "Selected", selected); }
   int CurrentLine() override { return (calls << "CurrentLine", 41); }
   void ShowBottomPanel(PanelMode m) override { calls << "Panel" + QString::number(int(m)); }
 };
@@ -31,7 +35,7 @@ TEST(Dispatch, EachKeyMakesItsCallsInOrderAndOtherKeysNone) {
   // "+key=calls" dispatched with the tick set, "-key=calls" without. Switches apply the new state
   // before saving it; marking all found clears the old marks first.
   const QString table =
-      "+FILE:STOP=StopWait;-FILE:NEW=NewWindow;+FILE:EXIT=Exit;-EDIT:COPY=Run198;"
+      "+FILE:STOP=StopWait;-FILE:NEW=NewWindow;+FILE:EXIT=Exit;-EDIT:COPY=Running Run198;"
       "+EDIT:PASTE=Run140;-EDIT:SELLINE=Run136;+EDIT:SELALL=Run137;-EDIT:FIND=Run178;"
       "+EDIT:FINDMARK=Run207 Run177;-EDIT:FINDNEXT=Run176;+EDIT:GOTOLINE=Panel1;"
       "-EDIT:ADDDEV=Panel2;+EDIT:REMOVEDEV=Panel3;-PREF:FONT=PickEditorFont;"
@@ -47,6 +51,15 @@ TEST(Dispatch, EachKeyMakesItsCallsInOrderAndOtherKeysNone) {
     RecordingShell shell;
     Dispatch(row.mid(1).section('=', 0, 0), row.startsWith('+'), shell);
     EXPECT_EQ(shell.calls.join(' '), row.section('=', 1)) << row.toStdString();
+  }
+  // While a command runs, copy with nothing selected interrupts it instead.
+  for (const bool selected : {false, true}) {
+    RecordingShell shell;
+    shell.running = true;
+    shell.selected = selected;
+    Dispatch("EDIT:COPY", false, shell);
+    EXPECT_EQ(shell.calls.join(' '),
+              selected ? "Running Selected Run198" : "Running Selected Interrupt");
   }
 }
 

@@ -117,8 +117,10 @@ TEST_F(HostileOutput, CopyGivesBackLongLinesAsWritten) {
 }
 
 TEST_F(HostileOutput, ConsoleDestroyedMidRunLeavesNoZombie) {
-  // One child writes without end (the closed pipe ends it), one ends by itself a little later.
-  for (const char* command : {"echo $$ > pid; exec yes", "echo $$ > pid; echo x; sleep 0.3"}) {
+  // One child writes far more than the pipes hold (it runs on to its end), one ends by itself a
+  // little later.
+  for (const char* command :
+       {"echo $$ > pid; exec seq 3000000", "echo $$ > pid; echo x; sleep 0.3"}) {
     std::filesystem::remove("pid");
     S pid;
     {

@@ -36,12 +36,14 @@ class FakeChild : public ChildProcess {
     appendTo += got;
     return !got.empty();  // an empty pipe stands for a failed read
   }
-  void Drain(std::chrono::milliseconds limit, std::string& out, std::string& err) override {
-    Log("drain:" + std::to_string(limit.count()));
+  void Drain(std::chrono::milliseconds limit, std::size_t maxBytes, std::string& out,
+             std::string& err) override {
+    Log("drain:" + std::to_string(limit.count()) + "/" + std::to_string(maxBytes));
     out += "rest";
     err += "err rest";
   }
-  void CloseReadEnds() override { Log("close"); }
+  void ReleaseReadEnds() override { Log("release"); }
+  void Interrupt() override { Log("interrupt"); }
 
  private:
   static std::string Name(Stream st) { return st == Stream::Out ? "out" : "err"; }
@@ -67,16 +69,16 @@ TEST(RunnerRules, TickOrderRereadOfOutChunksStopsEndsAndDecoders) {
       {big, "", "end? peek-out read-out:30720 read-out:30720 read-out:8560 peek-err ", big + "|",
        70000, 0, 0},
       // The end, decided before reading, wins over a stop: the rest is read for a bounded time.
-      {"tick ", "", "end? peek-out read-out:5 peek-err drain:1000 close ", "tick rest|err rest", -1,
-       1, 1},
+      {"tick ", "", "end? peek-out read-out:5 peek-err drain:1000/122880 release ",
+       "tick rest|err rest", -1, 1, 1},
       // A stop completes with that tick's text only.
-      {"", big, "end? peek-out peek-err read-err:30720 peek-out close ",
+      {"", big, "end? peek-out peek-err read-err:30720 peek-out release ",
        "|" + big.substr(0, kPipeBytes), -1, 0, 1},
       // UTF-8 only (Windows decodes the console's code page), kept last: one decoder per stream,
       // a fresh one per run, held bytes shown at the end.
       {"a\xE2\x82", "\xAC", "end? peek-out read-out:3 peek-err read-err:1 ", "a|" + fffd, -1, 0, 0},
-      {"\xAC\xE2\x82", "", "end? peek-out read-out:3 peek-err close ", fffd + fffd + fffd + "|", -1,
-       0, 1},
+      {"\xAC\xE2\x82", "", "end? peek-out read-out:3 peek-err release ", fffd + fffd + fffd + "|",
+       -1, 0, 1},
   };
   CommandRunner runner([](const InterpreterCommand&, std::unique_ptr<ChildProcess>& child) {
     child = std::make_unique<FakeChild>();

@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The assembled main window: start-up, menus acting on the surface and the store, the bottom
-// panels, the layout and the close-time saving.
+// panels, the layout, the keys that interrupt a command, and the close-time saving, also when
+// the process is told to end.
 #include <gtest/gtest.h>
 
 #include <Qsci/qsciscintilla.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 
 #include "app/CommandBar.h"
 #include "app/FolderTree.h"
@@ -27,6 +33,20 @@ QT_END_NAMESPACE
 
 namespace pelorin {
 namespace {
+
+// Whether a `sleep` runs with the folder as its current one (a command typed there).
+bool SleepRunsIn(const QString& folder) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    std::string comm;
+    std::getline(std::ifstream(entry.path() / "comm"), comm);
+    if (comm == "sleep" && std::filesystem::read_symlink(entry.path() / "cwd", ec) ==
+                               std::filesystem::path(folder.toStdString())) {
+      return true;
+    }
+  }
+  return false;
+}
 
 class Shell : public ::testing::Test {
  protected:
@@ -84,6 +104,51 @@ TEST_F(Shell, StartUpDirectoryAndThePlacementStoredOnlyWhenNormal) {
   shell_->close();
   EXPECT_EQ(Stored("WindowState"), 2);
   EXPECT_EQ(Stored("WindowWidth"), width) << "a maximised close keeps the normal placement";
+}
+
+TEST_F(Shell, TerminationSignalsCloseTheWindowAsItsCloseBoxDoes) {
+  // Before, the first of them ended this process at once.
+  ASSERT_TRUE(Registry::CreateKey(regapi::kCurrentUser, "Software\\Pelorin"));
+  std::int32_t width = 0;
+  for (const int sig : {SIGHUP, SIGINT, SIGTERM}) {  // in rising order, as the widths
+    frmShell& shell = Open({home_});
+    shell.resize(500 + 20 * sig, 400);
+    QApplication::processEvents();
+    ::kill(::getpid(), sig);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.isVisible(); })) << sig;
+    EXPECT_GT(Stored("WindowWidth"), width) << "the placement is saved: " << sig;
+    width = Stored("WindowWidth");
+  }
+}
+
+TEST_F(Shell, CtrlCInterruptsARunningCommandUnlessTextIsSelectedAndCtrlBreakAlways) {
+  frmShell& shell = Open({home_});
+  QWidget* surface = shell.Editor().focusProxy();
+  const auto key = [surface](Qt::Key k) { QTest::keyClick(surface, k, Qt::ControlModifier); };
+  const QString prompt = home_ + ">";
+  // A shell may catch SIGINT until it has started the command: each interrupt waits for it.
+  const auto run = [&] {
+    QTest::keyClicks(surface, "sleep 100\r");
+    return shell.Session().bBusy() && QTest::qWaitFor([this] { return SleepRunsIn(home_); });
+  };
+  ASSERT_TRUE(run());
+  int ticks = 0;
+  QObject::connect(&shell.Session().myConsole(), &clsConsole::OutputReceived,
+                   [&ticks] { ++ticks; });
+  key(Qt::Key_A);
+  // A selection outlasts the ticks of the running command (a person copies after a while), and
+  // Ctrl+C copies it while the command runs on.
+  ASSERT_TRUE(QTest::qWaitFor([&ticks] { return ticks >= 2; }));
+  key(Qt::Key_C);
+  EXPECT_EQ(QApplication::clipboard()->text(), prompt + "sleep 100\n");
+  EXPECT_TRUE(shell.Session().bBusy());
+  key(Qt::Key_Pause);  // Ctrl+Break, selection or not
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.Session().bBusy(); }));
+  EXPECT_EQ(Text(), prompt + "sleep 100\n" + prompt);
+  ASSERT_TRUE(run());
+  key(Qt::Key_C);  // nothing selected: the command is interrupted, and the prompt follows
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.Session().bBusy(); }));
+  EXPECT_EQ(Text(), prompt + "sleep 100\n" + prompt + "sleep 100\n" + prompt);
 }
 
 TEST_F(Shell, LayoutAsLoadedAndEachBottomPanelActsOnAnExistingLineOnly) {

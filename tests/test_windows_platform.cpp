@@ -6,6 +6,10 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -88,7 +92,7 @@ TEST(WindowsProcess, DrainStopsAtTheLimitWhenABackgroundProgramHoldsThePipes) {
   }
   std::string out, err;
   const auto start = std::chrono::steady_clock::now();
-  child->Drain(1000ms, out, err);
+  child->Drain(1000ms, CommandRunner::kDrainBytes, out, err);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_TRUE(took >= 900ms && took < 3s) << (took / 1ms) << " ms";
   EXPECT_NE(out.find("before"), std::string::npos);
@@ -96,6 +100,86 @@ TEST(WindowsProcess, DrainStopsAtTheLimitWhenABackgroundProgramHoldsThePipes) {
 
 TEST(Helper, DISABLED_SleepFourSeconds) {
   std::this_thread::sleep_for(4s);
+}
+
+// Waits (at most a minute) until the file PELORIN_TEST_GO names exists, writes on standard
+// output, and at its end leaves the file with ".done" added.
+TEST(Helper, DISABLED_WaitForGoThenWrite) {
+  const std::string go = std::getenv("PELORIN_TEST_GO");
+  for (int i = 0; i < 6000 && !std::filesystem::exists(go); ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  for (int i = 0; i < 2000; ++i) {
+    std::printf("line %d after the go\n", i);  // a write that fails changes nothing
+  }
+  std::fflush(stdout);
+  std::ofstream(go + ".done") << "done";
+}
+
+// The interpreter line that runs the helper above as the interpreter's child.
+std::string HelperLine() {
+  return "\"" + ProgramFolder() +
+         "\\test_windows_platform.exe\" --gtest_also_run_disabled_tests "
+         "--gtest_filter=Helper.DISABLED_WaitForGoThenWrite";
+}
+
+// Reads standard output until the helper's test has begun (GoogleTest's banner).
+bool HelperRuns(ChildProcess& child) {
+  std::string out;
+  for (int i = 0; out.find("[ RUN") == std::string::npos && i < 3000; ++i) {
+    std::this_thread::sleep_for(10ms);
+    if (const std::size_t n = child.Available(Stream::Out)) {
+      child.Read(Stream::Out, n, out);
+    }
+  }
+  return out.find("[ RUN") != std::string::npos;
+}
+
+TEST(WindowsProcess, AnInterruptEndsTheWholeTreeOfTheCommandAtOnce) {
+  test::TempDir dir;
+  test::ScopedEnv go("PELORIN_TEST_GO", (dir.path() + "\\go").c_str());  // never made
+  std::unique_ptr<ChildProcess> child;
+  ASSERT_EQ(StartChildProcess(MakeInterpreterCommand(HelperLine()), child), 0u);
+  ASSERT_TRUE(HelperRuns(*child));
+  const auto start = std::chrono::steady_clock::now();
+  child->Interrupt();
+  for (int i = 0; !child->HasEnded() && i < 3000; ++i) {
+    std::this_thread::sleep_for(1ms);
+  }
+  // The pipes end once the helper, the interpreter's child, is gone too.
+  std::string out, err;
+  child->Drain(10s, CommandRunner::kDrainBytes, out, err);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(child->HasEnded());
+  EXPECT_LT(took, 5s) << "the interpreter's child still holds the pipes";
+  std::printf("interrupt to the end of the whole tree: %lld ms\n",
+              static_cast<long long>(took / 1ms));
+}
+
+TEST(WindowsRunner, ACommandHoldsNoHandleOfOursAndRunsToItsEndWhenLeft) {
+  // An inheritable handle of ours (a pipe's write end): once our copy is closed, the pipe is
+  // broken, unless the command holds one too.
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+  HANDLE strayRead = nullptr, strayWrite = nullptr;
+  ASSERT_TRUE(::CreatePipe(&strayRead, &strayWrite, &sa, 0));
+  test::TempDir dir;
+  const std::string go = dir.path() + "\\go";
+  test::ScopedEnv goEnv("PELORIN_TEST_GO", go.c_str());
+  std::unique_ptr<ChildProcess> child;
+  ASSERT_EQ(StartChildProcess(MakeInterpreterCommand(HelperLine()), child), 0u);
+  ASSERT_TRUE(HelperRuns(*child));
+  ::CloseHandle(strayWrite);
+  DWORD avail = 0;
+  EXPECT_FALSE(::PeekNamedPipe(strayRead, nullptr, 0, nullptr, &avail, nullptr));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE)) << "the command holds it";
+  ::CloseHandle(strayRead);
+  // Left (as after "Stop waiting"), the helper writes into the closed pipe and still ends well.
+  child.reset();
+  std::ofstream(go) << "go";
+  for (int i = 0; !std::filesystem::exists(go + ".done") && i < 3000; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_TRUE(std::filesystem::exists(go + ".done")) << "the command left did not run to its end";
 }
 
 TEST(WindowsDecoder, ADoubleByteCharacterSplitAcrossReadsIsDeliveredWhole) {

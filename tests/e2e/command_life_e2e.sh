@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# A command's life in the real program: Ctrl+C and Ctrl+Break interrupt it, and a command that
+# ignores the first interrupt ends on the second; nothing but its three standard streams reaches
+# it; signals to the window close it as its close box does and leave the command running to its
+# end; a renamed program still opens a second window.
+source "$(dirname "$0")/lib.sh"
+: "${PELORIN_BINARY:?}"
+
+begin_test
+export XDG_CONFIG_HOME="$WORK/config"
+mkdir -p "$WORK/here"
+start_display
+cd "$WORK/here"
+prompt="$WORK/here>"
+
+# The program leads a session and process group of its own, as a terminal's job does, so that
+# its group can be signalled as a terminal would signal it.
+program=$PELORIN_BINARY
+PELORIN_BINARY="$WORK/own-session"
+printf '#!/bin/sh\nexec setsid "%s" "$@"\n' "$program" >"$PELORIN_BINARY"
+chmod +x "$PELORIN_BINARY"
+
+# Descriptor 7, inherited from whatever started the program, reaches no command.
+exec 7>"$WORK/fd-seven-target"
+start_pelorin "$WORK/here"
+exec 7>&-
+wait_for "$prompt"
+type_line 'ls -l /proc/$$/fd'
+wait_for $'\n'"$prompt"
+[[ "$(surface)" != *fd-seven-target* ]] || fail "the program's descriptor 7 reached a command"
+
+# Ctrl+C with nothing selected interrupts the command; the prompt follows. (Each interrupt waits
+# until the command runs: a shell may catch SIGINT until it has started it.)
+type_line "sleep 100"
+within 30 running_in "$WORK/here" sleep >/dev/null || fail "the command did not start"
+key ctrl+c
+wait_for $'sleep 100\n'"$prompt"
+! running_in "$WORK/here" sleep >/dev/null || fail "Ctrl+C left the command running"
+
+# A command that ignores SIGINT: the first Ctrl+C leaves it, the second ends it. The copy made
+# after the first (a selection: Ctrl+C copies) shows that the window has handled it.
+type_line "trap '' INT; sleep 101"
+within 30 running_in "$WORK/here" sleep >/dev/null || fail "the command did not start"
+key ctrl+c
+surface >/dev/null
+running_in "$WORK/here" sleep >/dev/null || fail "the first Ctrl+C ended a command that ignores it"
+[[ "$(title)" == "Working... - Pelorin" ]] || fail "the window stopped waiting"
+key ctrl+c
+wait_for $'sleep 101\n'"$prompt"
+! running_in "$WORK/here" sleep >/dev/null || fail "the second Ctrl+C left the command running"
+
+# Ctrl+Break interrupts also with text selected.
+type_line "sleep 102"
+within 30 running_in "$WORK/here" sleep >/dev/null || fail "the command did not start"
+key ctrl+a ctrl+Break
+wait_for $'sleep 102\n'"$prompt"
+! running_in "$WORK/here" sleep >/dev/null || fail "Ctrl+Break left the command running"
+
+# Told to end, by a signal to the program or to its process group as a terminal sends them, the
+# window closes as by its close box: it opens again at the size it had. Its running command is
+# left alone: it writes far more than a pipe holds after the window has gone, and ends well.
+mkfifo "$WORK/go"
+size=900
+for how in "-INT -- -" "-TERM -- " "-HUP -- -"; do
+  xdotool windowsize --sync "$WID" "$size" 600
+  rm -f "$WORK/mark"
+  type_line "read x < $WORK/go; seq 100000; echo \$? > $WORK/mark"
+  wait_title "Working... - Pelorin"
+  # shellcheck disable=SC2086 # the signal, and whether the group gets it
+  kill $how"$PELORIN_PID"
+  within 60 eval '! alive "$PELORIN_PID"' || fail "kill $how did not close the window"
+  timeout 30 sh -c "echo > '$WORK/go'" || fail "the command did not survive kill $how"
+  within 30 test -s "$WORK/mark" || fail "the command left running did not end (kill $how)"
+  [[ "$(cat "$WORK/mark")" == 0 ]] || fail "the command left running ended with $(cat "$WORK/mark")"
+  start_pelorin "$WORK/here"
+  got=$(xdotool getwindowgeometry "$WID" | awk '/Geometry/ {print $2}')
+  [[ "$got" == "${size}x600" ]] || fail "after kill $how the window opened at $got, not ${size}x600"
+  size=$((size - 100))
+done
+
+# Started under another name, "New window" (Ctrl+N) starts the program's own file.
+kill "$PELORIN_PID"
+within 60 eval '! alive "$PELORIN_PID"' || fail "the window did not close"
+cp "$program" "$WORK/pelorin-renamed"
+PELORIN_BINARY="$WORK/pelorin-renamed"
+start_pelorin "$WORK/here"
+key ctrl+n
+second_of() { pgrep -P "$PELORIN_PID" -x pelorin-renamed; }
+within 60 second_of >/dev/null || fail "Ctrl+N started no second process"
+second=$(second_of)
+within 60 window_of "$second" >/dev/null || fail "the second window did not appear"
+kill "$second"
+
+echo "command life end-to-end: passed"
