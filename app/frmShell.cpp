@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/CommandBar.h"
+#include "app/ErrorMode.h"
 #include "app/FolderTree.h"
 #include "app/StartupDir.h"
 #include "app/WindowLayout.h"
@@ -38,9 +39,11 @@ frmShell::frmShell(const QStringList& arguments, QWidget* parent) : QWidget(pare
   Form_Load(arguments);
 }
 
+// Unloading: the last step of the window.
 frmShell::~frmShell() {
   qApp->removeEventFilter(this);
   Editor_->SetEventSink(nullptr);
+  SetProcessErrorMode(kNoFaultDialog);
 }
 
 void frmShell::CreateControls() {
