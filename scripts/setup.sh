@@ -18,8 +18,9 @@ packages=(
 )
 
 if [[ "${PELORIN_WITH_WINDOWS:-1}" == 1 ]]; then
-  # cross build of the platform layer, run under Wine
-  packages+=(g++-mingw-w64-x86-64-posix wine64)
+  # cross build for Windows, run under Wine; Qt's host tools (moc, rcc, uic) for the Windows
+  # GUI build, whose Qt is cross-built from Debian's sources (scripts/windows-toolchain.sh)
+  packages+=(g++-mingw-w64-x86-64-posix wine64 qt6-base-dev-tools)
 fi
 
 missing=()
