@@ -94,9 +94,10 @@ ensure_deb_src() {
 
 # fetch <source package> <version>: unpacks it under $work/src once; prints its folder.
 fetch() {
-  local pkg=$1 version=$2 upstream=${2%-*}
+  local pkg=$1 version=$2 upstream=${2%-*} start
   local dir=$work/src/$pkg-${upstream%%+*}
   if [[ ! -f $dir/.fetched ]]; then
+    start=$(date +%s)
     ensure_deb_src >&2
     drop_source "$pkg"
     mkdir -p "$work/src"
@@ -106,6 +107,7 @@ fetch() {
     }
     [[ -d $dir ]] || mv "$work/src/$pkg-${upstream}" "$dir"
     touch "$dir/.fetched"
+    say "$pkg $version fetched in $(seconds "$start") s"
   fi
   echo "$dir"
 }
@@ -113,66 +115,58 @@ fetch() {
 # The sources are not needed once their build is installed: a later build fetches them again.
 drop_source() { rm -rf "$work/src/$1-"* "$work/src/$1"_*; }
 
-build_qt() {
-  if [[ -f $qt_prefix/$stamp ]]; then
-    say "Qt $qt_upstream present: $qt_prefix"
-    return
+# needed <what> <prefix> <log>: false when the prefix is complete already, else starts its log.
+needed() {
+  if [[ -f $2/$stamp ]]; then
+    say "$1 present: $2"
+    return 1
   fi
-  local start log=$work/qt.log
-  mkdir -p "$work" "$qt_prefix"
-  : >"$log"
-  say "Qt $qt_upstream: building into $qt_prefix (log: $log)"
+  mkdir -p "$work" "$2"
+  : >"$3"
+  say "$1: building into $2 (log: $3)"
+}
 
+# timed <what> <log> <command...>: runs the command into the log and says how long it took.
+timed() {
+  local what=$1 log=$2 start
+  shift 2
   start=$(date +%s)
-  local src
-  src=$(fetch qt6-base "$qt_version")
-  say "Qt sources fetched in $(seconds "$start") s"
+  logged "$log" "$@"
+  say "$what in $(seconds "$start") s"
+}
 
+# complete <prefix> <build folder> <source package>: the stamp is written last.
+complete() {
+  rm -rf "$2"
+  drop_source "$3"
+  touch "$1/$stamp"
+}
+
+build_qt() {
+  local log=$work/qt.log build=$work/qt-build-$qt_key src
+  needed "Qt $qt_upstream" "$qt_prefix" "$log" || return 0
+  src=$(fetch qt6-base "$qt_version")
   # The cached Qt refers to its toolchain file for every later project: it keeps its own copy.
   cp "$toolchain_file" "$qt_prefix/mingw-w64-x86_64.cmake"
-  start=$(date +%s)
-  logged "$log" cmake -S "$src" -B "$work/qt-build-$qt_key" -G Ninja \
+  timed "Qt configured" "$log" cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/mingw-w64-x86_64.cmake" \
     -DCMAKE_INSTALL_PREFIX="$qt_prefix" "${qt_options[@]}"
-  say "Qt configured in $(seconds "$start") s"
-
-  start=$(date +%s)
-  logged "$log" nice -n 10 cmake --build "$work/qt-build-$qt_key"
-  say "Qt built in $(seconds "$start") s"
-
-  start=$(date +%s)
-  logged "$log" cmake --install "$work/qt-build-$qt_key"
-  rm -rf "$work/qt-build-$qt_key"
-  drop_source qt6-base
-  touch "$qt_prefix/$stamp"
-  say "Qt installed in $(seconds "$start") s ($(du -sm "$qt_prefix" | cut -f1) MB)"
+  timed "Qt built" "$log" nice -n 10 cmake --build "$build"
+  timed "Qt installed" "$log" cmake --install "$build"
+  complete "$qt_prefix" "$build" qt6-base
+  say "Qt takes $(du -sm "$qt_prefix" | cut -f1) MB"
 }
 
 build_qscintilla() {
-  if [[ -f $qsci_prefix/$stamp ]]; then
-    say "QScintilla $qsci_upstream present: $qsci_prefix"
-    return
-  fi
-  local start log=$work/qscintilla.log
-  mkdir -p "$work" "$qsci_prefix"
-  : >"$log"
-  say "QScintilla $qsci_upstream: building into $qsci_prefix (log: $log)"
-
-  start=$(date +%s)
-  local src
+  local log=$work/qscintilla.log build=$work/qsci-build-$qsci_key src
+  needed "QScintilla $qsci_upstream" "$qsci_prefix" "$log" || return 0
   src=$(fetch qscintilla2 "$qsci_version")
-  say "QScintilla sources fetched in $(seconds "$start") s"
-
-  start=$(date +%s)
-  logged "$log" "$qt_prefix/bin/qt-cmake" -S "$project/cmake/qscintilla" -B "$work/qsci-build-$qsci_key" \
-    -G Ninja -DCMAKE_BUILD_TYPE=Release -DQSCINTILLA_SOURCE_DIR="$src" \
+  timed "QScintilla configured" "$log" "$qt_prefix/bin/qt-cmake" -S "$project/cmake/qscintilla" \
+    -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQSCINTILLA_SOURCE_DIR="$src" \
     -DCMAKE_INSTALL_PREFIX="$qsci_prefix"
-  logged "$log" nice -n 10 cmake --build "$work/qsci-build-$qsci_key"
-  logged "$log" cmake --install "$work/qsci-build-$qsci_key"
-  rm -rf "$work/qsci-build-$qsci_key"
-  drop_source qscintilla2
-  touch "$qsci_prefix/$stamp"
-  say "QScintilla built and installed in $(seconds "$start") s"
+  timed "QScintilla built" "$log" nice -n 10 cmake --build "$build"
+  timed "QScintilla installed" "$log" cmake --install "$build"
+  complete "$qsci_prefix" "$build" qscintilla2
 }
 
 total=$(date +%s)
