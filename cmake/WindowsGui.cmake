@@ -6,9 +6,10 @@ enable_language(RC)
 set_target_properties(pelorin PROPERTIES WIN32_EXECUTABLE ON)
 
 # Qt's Windows platform code takes the window icon from the resource named IDI_ICON1.
+# Written only when it changes, so a new configure does not relink the program.
 set(PELORIN_WINDOWS_RC "${CMAKE_CURRENT_BINARY_DIR}/pelorin.rc")
-file(WRITE "${PELORIN_WINDOWS_RC}"
-     "IDI_ICON1 ICON \"${PROJECT_SOURCE_DIR}/packaging/pelorin.ico\"\n")
+file(CONFIGURE OUTPUT "${PELORIN_WINDOWS_RC}"
+     CONTENT "IDI_ICON1 ICON \"${PROJECT_SOURCE_DIR}/packaging/pelorin.ico\"\n")
 target_sources(pelorin PRIVATE "${PELORIN_WINDOWS_RC}")
 
 get_target_property(PELORIN_QT_CORE_TYPE Qt6::Core TYPE)

@@ -12,7 +12,8 @@ eval "$(scripts/windows-toolchain.sh)"
 toolchain=$PELORIN_WIN_QT/lib/cmake/Qt6/qt.toolchain.cmake
 
 # A build folder made with another toolchain cannot be switched over: start it afresh.
-if [[ -f $dir/CMakeCache.txt ]] && ! grep -qF "CMAKE_TOOLCHAIN_FILE:FILEPATH=$toolchain" "$dir/CMakeCache.txt"; then
+if [[ -f $dir/CMakeCache.txt ]] &&
+  [[ $(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$dir/CMakeCache.txt") != "$toolchain" ]]; then
   rm -rf "$dir"
 fi
 
