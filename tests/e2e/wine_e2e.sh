@@ -125,7 +125,7 @@ window_count_is() { (($(window_count) == $1)); }
 ended() { ! kill -0 "$1" 2>/dev/null; }
 
 focus() {
-  xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
+  timeout 10 xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
   until_true 10 focused || fail "the window took no focus"
 }
 
@@ -137,14 +137,17 @@ type_line() {
 }
 
 # The console's whole text through Select All, Copy and the clipboard, with LF line ends. The
-# clipboard holds a mark first, so the copy is seen to have arrived when the mark is gone.
+# clipboard holds a mark first, so the copy is seen to have arrived when the mark is gone. The
+# xclip that serves the mark stays until the program takes the clipboard over: it must not
+# hold the caller's output open.
 mark="pelorin-e2e: nothing copied yet"
 clipboard() { xclip -selection clipboard -o 2>/dev/null | tr -d '\r' || true; }
-copied() { [[ "$(clipboard)" != "$mark" ]]; }
+marked() { [[ "$(clipboard)" == "$mark" ]]; }
 surface() {
-  printf '%s' "$mark" | xclip -selection clipboard -i
+  printf '%s' "$mark" | xclip -selection clipboard -i >/dev/null 2>&1
+  until_true 10 marked || fail "the clipboard did not take the mark"
   key ctrl+a ctrl+c ctrl+End
-  until_true 10 copied || fail "Ctrl+A, Ctrl+C put nothing on the clipboard"
+  until_true 10 eval '! marked' || fail "Ctrl+A, Ctrl+C put nothing on the clipboard"
   clipboard
 }
 last_line() { surface | tail -n 1; }
@@ -242,16 +245,17 @@ wait_prompt "$other_drive"
 until_true 10 title_is "$other_drive - Pelorin" || fail "caption '$(title)' after cd to $other_drive"
 pass "a drive-qualified cd changes the drive: prompt $other_drive>"
 
-# --- Ctrl+Z ends the wait on a long command at once (Wine's ping waits a second between replies;
-# Wine has no timeout.exe or choice.exe)
+# --- Ctrl+Z ends the wait on a long command (Wine's ping waits a second between replies; Wine
+# has no timeout.exe or choice.exe). The command runs two minutes: the prompt back within a few
+# seconds, allowing for a loaded machine, is the wait ended.
 type_line "ping -n 120 127.0.0.1"
 until_true 10 title_is "Working... - Pelorin" || fail "caption '$(title)' while a command runs"
 start=$SECONDS
 key ctrl+z
-until_true 5 title_is "$other_drive - Pelorin" || fail "Ctrl+Z did not end the wait: caption '$(title)'"
-wait_prompt "$other_drive" 5
-((SECONDS - start <= 3)) || fail "Ctrl+Z took $((SECONDS - start)) s"
-pass "Ctrl+Z ends the wait on a long command"
+until_true 10 title_is "$other_drive - Pelorin" || fail "Ctrl+Z did not end the wait: caption '$(title)'"
+wait_prompt "$other_drive" 10
+((SECONDS - start <= 10)) || fail "Ctrl+Z took $((SECONDS - start)) s"
+pass "Ctrl+Z ends the wait on a long command ($((SECONDS - start)) s)"
 
 if [[ -n ${PELORIN_SHOTS:-} ]]; then
   echo "screenshot: $(screenshot running)"
