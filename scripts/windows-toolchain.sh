@@ -49,8 +49,10 @@ qt_options=(
 )
 
 key() { sha256sum | cut -c1-12; }
-qt_key=$( { echo "$qt_version"; printf '%s\n' "${qt_options[@]}"; cat "$toolchain_file"; echo "$compiler"; } | key)
-qsci_key=$( { echo "$qt_key"; echo "$qsci_version"; cat "$qsci_list"; } | key)
+# A file as far as it decides the build: its licence line does not.
+decisive() { grep -v '^# SPDX-License-Identifier:' "$1"; }
+qt_key=$( { echo "$qt_version"; printf '%s\n' "${qt_options[@]}"; decisive "$toolchain_file"; echo "$compiler"; } | key)
+qsci_key=$( { echo "$qt_key"; echo "$qsci_version"; decisive "$qsci_list"; } | key)
 qt_upstream=${qt_version%%+*}
 qsci_upstream=${qsci_version%%+*}
 qt_prefix=$cache/qt-$qt_upstream-$qt_key
