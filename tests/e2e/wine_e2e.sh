@@ -93,10 +93,10 @@ drive_c=$WINEPREFIX/drive_c
 mkdir -p "$drive_c/Pelorin" "$drive_c/pelorin e2e/start here"
 cp "$WORK/unpacked/$top/pelorin.exe" "$drive_c/Pelorin/"
 : >"$drive_c/pelorin e2e/start here/marker-file.txt"
-mkdir -p "$WORK/other drive"
-other_drive=$("$wine" winepath -w "$WORK/other drive" 2>/dev/null | tr -d '\r')
-[[ $other_drive == [A-Za-z]:\\* && ${other_drive:0:1} != [cC] ]] ||
-  fail "no folder on a second drive: '$other_drive'"
+# A second drive, D:, with a folder on it: a cd there changes the drive as well.
+mkdir -p "$WORK/other drive/sub folder"
+ln -s "$WORK/other drive" "$WINEPREFIX/dosdevices/d:"
+other_drive='D:\sub folder'
 
 # --- the program's windows: Wine names the X window's class after the program file
 windows() { xdotool search --onlyvisible --classname 'pelorin.exe' 2>/dev/null || true; }
@@ -173,8 +173,9 @@ same_path "$first" "$start_dir>" || fail "the first line is '$first'"
 until_true 10 title_is "$start_dir - Pelorin" || fail "caption '$(title)'"
 pass "the first prompt is the start folder in Windows form: $first"
 
-# --- the splitter: a drag on the bar moves it (the tree widens). Checked first, while the tree
-# shows few folders and the surface one line.
+# --- the splitter: a drag on the bar moves it (the tree widens), and a drag back restores the
+# layout the rest of the test sees. Checked first, while the tree shows few folders and the
+# surface one line.
 # The boundary between the tree and the surface along a row of pixels low in the window: the
 # first column whose colour is not the tree's background.
 geometry=$(size)
@@ -185,27 +186,31 @@ boundary() {
   pixel_row "$width" 0 |
     awk 'NR > 1 && !found { x = $1 + 0; if (x == 8) bg = $3; else if (x > 8 && $3 != bg) { print x; found = 1 } }'
 }
-left_edge=$(boundary)
-[[ -n $left_edge ]] || fail "no boundary between the tree and the surface"
-target=$((left_edge + 152))
 # While the button is down the bar is drawn as a checkered strip, every other pixel inverted.
-# The drag measures the pointer's travel from where the system reports it when the press is handled, so,
-# like a hand, the pointer rests until the bar shows, then moves, and lets go once the bar is
-# seen at the target.
 bar_drawn_at() {
   pixel_row 9 $(($1 - 4)) | awk -F'[(),]' 'NR > 1 && $2 < 48 && $3 < 48 && $4 < 48 { dark = 1 } END { exit !dark }'
 }
+boundary_near() { local b; b=$(boundary) && [[ -n $b ]] && ((b >= $1 - 10 && b <= $1 + 10)); }
+# drag_bar <from> <to>: the drag measures the pointer's travel from where the system reports it
+# when the press is handled, so, like a hand, the pointer rests until the bar shows, then moves,
+# and lets go once the bar is seen at the target.
+drag_bar() {
+  local from=$1 to=$2
+  xdotool mousemove --window "$WID" $((from + 2)) "$row" mousedown 1
+  until_true 10 bar_drawn_at $((from + 2)) || fail "a press on the bar drew no drag bar"
+  xdotool mousemove --window "$WID" $(((from + to) / 2)) "$row"
+  xdotool mousemove --window "$WID" $((to + 2)) "$row"
+  until_true 10 bar_drawn_at $((to + 2)) || fail "the drag bar did not follow the pointer to x=$to"
+  xdotool mouseup 1
+  until_true 10 boundary_near "$to" || fail "the bar did not follow the drag to x=$to: boundary at $(boundary)"
+}
+left_edge=$(boundary)
+[[ -n $left_edge ]] || fail "no boundary between the tree and the surface"
+target=$((left_edge + 152))
 ! bar_drawn_at "$target" || fail "something dark at x=$target before the drag"
-xdotool mousemove --window "$WID" $((left_edge + 2)) "$row" mousedown 1
-until_true 10 bar_drawn_at $((left_edge + 2)) || fail "a press on the bar drew no drag bar"
-xdotool mousemove --window "$WID" $((left_edge + 60)) "$row"
-xdotool mousemove --window "$WID" $((target + 2)) "$row"
-until_true 10 bar_drawn_at "$target" || fail "the drag bar did not follow the pointer"
-xdotool mouseup 1
-moved_right_of() { (($(boundary) >= $1)); }
-until_true 10 moved_right_of $((target - 10)) ||
-  fail "the bar did not follow the drag: boundary at $(boundary), was $left_edge"
-pass "a drag on the splitter bar moves it (boundary from x=$left_edge to x=$(boundary))"
+drag_bar "$left_edge" "$target"
+drag_bar "$(boundary)" "$left_edge"
+pass "a drag on the splitter bar moves it (boundary from x=$left_edge to x=$target and back)"
 focus
 
 # --- commands through the real cmd.exe
@@ -218,6 +223,10 @@ type_line "dir"
 wait_surface "marker-file.txt"
 wait_prompt "$start_dir"
 pass "dir lists the folder"
+
+if [[ -n ${PELORIN_SHOTS:-} ]]; then
+  echo "screenshot: $(screenshot echo-and-dir)"
+fi
 
 type_line "echo to-stderr 1>&2"
 wait_surface "STDERR: to-stderr"
@@ -256,10 +265,6 @@ until_true 10 title_is "$other_drive - Pelorin" || fail "Ctrl+Z did not end the 
 wait_prompt "$other_drive" 10
 ((SECONDS - start <= 10)) || fail "Ctrl+Z took $((SECONDS - start)) s"
 pass "Ctrl+Z ends the wait on a long command ($((SECONDS - start)) s)"
-
-if [[ -n ${PELORIN_SHOTS:-} ]]; then
-  echo "screenshot: $(screenshot running)"
-fi
 
 # --- Ctrl+N starts a second pelorin.exe
 first_wid=$WID
