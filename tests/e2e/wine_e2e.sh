@@ -307,9 +307,17 @@ height=$(value WindowHeight)
 ((height * 96 / 1440 >= 600 && height * 96 / 1440 <= 660)) || fail "WindowHeight $height twips for 600 pixels"
 pass "closed at 900x600, the placement is in HKCU\\Software\\Pelorin (WindowWidth $width, WindowHeight $height)"
 
-start_pelorin
+# This start also has Wine trace the process's calls of SetErrorMode, to see the unloading.
+"$wine" reg add 'HKEY_CURRENT_USER\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
+  /d 'kernel32.SetErrorMode;kernelbase.SetErrorMode' /f >/dev/null 2>&1
+: >"$LOG"
+WINEDEBUG=+relay start_pelorin
 until_true 10 size_is 900x600 || fail "reopened at $(size), not 900x600"
 pass "the next start opens at the stored size"
 key ctrl+x
+until_true 20 ended "$PELORIN_PID" || fail "Ctrl+X did not end pelorin.exe"
+last_mode=$(grep -o 'Call [A-Za-z0-9]*\.SetErrorMode([0-9a-fA-F]*)' "$LOG" | tail -n 1 || true)
+[[ $last_mode =~ \(0*2\)$ ]] || fail "the last SetErrorMode call before the end: '$last_mode'"
+pass "unloading sets the error mode to 2 ($last_mode)"
 
 echo "Windows end-to-end under Wine: $checks checks passed"
