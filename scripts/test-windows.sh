@@ -19,7 +19,9 @@ export WINEDEBUG=-all
 # No .NET or HTML engine: wineboot would offer to install them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+began=$SECONDS
 cleanup() {
+  echo "== Windows tests done in $((SECONDS - began)) s"
   "$wineserver" -k 2>/dev/null || true
   "$wineserver" -w 2>/dev/null || true
   rm -rf "$WINEPREFIX"
@@ -36,7 +38,7 @@ boot=$!
 echo "== cross build ($dir)"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELORIN_WERROR=ON -DPELORIN_GUI=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
-cmake --build "$dir"
+nice cmake --build "$dir"
 
 wait "$boot"
 "$wine" cmd /c exit  # warm: the first program start of a prefix is the slow one
