@@ -95,7 +95,7 @@ cp "$WORK/unpacked/$top/pelorin.exe" "$drive_c/Pelorin/"
 : >"$drive_c/pelorin e2e/start here/marker-file.txt"
 # A second drive, D:, with a folder on it: a cd there changes the drive as well.
 mkdir -p "$WORK/other drive/sub folder"
-ln -s "$WORK/other drive" "$WINEPREFIX/dosdevices/d:"
+ln -sfn "$WORK/other drive" "$WINEPREFIX/dosdevices/d:"
 other_drive='D:\sub folder'
 
 # --- the program's windows: Wine names the X window's class after the program file
