@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/CommandBar.h"
+#include "app/ErrorMode.h"
 #include "app/FolderTree.h"
 #include "app/StartupDir.h"
 #include "app/TerminationSignals.h"
@@ -51,9 +52,11 @@ frmShell::frmShell(const QStringList& arguments, QWidget* parent)
   });
 }
 
+// Unloading: the last step of the window.
 frmShell::~frmShell() {
   qApp->removeEventFilter(this);
   Editor_->SetEventSink(nullptr);
+  SetProcessErrorMode(kNoFaultDialog);
 }
 
 void frmShell::CreateControls() {

@@ -1,7 +1,22 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installation of the program with its desktop entry, icons and manual page, and the Debian
-# package built from it by CPack (scripts/package.sh).
-if(NOT PELORIN_GUI OR WIN32)
+# package built from it by CPack (scripts/package.sh); on Windows the ZIP a user unpacks and runs
+# (scripts/package-windows.sh).
+if(NOT PELORIN_GUI)
+  return()
+endif()
+
+if(WIN32)
+  # One static pelorin.exe needs nothing beside it but its README and licence.
+  install(TARGETS pelorin RUNTIME DESTINATION .)
+  install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION .)
+  install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION . RENAME LICENSE.txt)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME pelorin)
+  set(CPACK_PACKAGE_VENDOR "Pelorin")
+  set(CPACK_PACKAGE_FILE_NAME "pelorin-${PROJECT_VERSION}-win64")
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
   return()
 endif()
 

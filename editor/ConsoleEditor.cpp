@@ -53,6 +53,37 @@ bool FamilyUsable(const QString& family) {
   return QFontDatabase::hasFamily(family) || QFontInfo(QFont(family)).fixedPitch();
 }
 
+bool FixedPitchFamily(const QString& family) {
+  return QFontDatabase::hasFamily(family) && QFontDatabase::isFixedPitch(family);
+}
+
+// The face the surface falls back to: a family that is there and draws every character equally
+// wide. The system's fixed font is not always one: where it names a missing face (Wine without
+// "Courier New"), the font system draws in its default face, which may be a serif one.
+QString MonospaceFamily() {
+  static const QString chosen = [] {
+    for (const char* family : {"Consolas", "Lucida Console", "Courier New", "DejaVu Sans Mono",
+                               "Liberation Mono", "Courier"}) {
+      if (FixedPitchFamily(QString::fromLatin1(family))) {
+        return QString::fromLatin1(family);
+      }
+    }
+    QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (FixedPitchFamily(system.family())) {
+      return system.family();
+    }
+    const QStringList families = QFontDatabase::families();
+    const auto any = std::find_if(families.begin(), families.end(), FixedPitchFamily);
+    if (any != families.end()) {
+      return *any;
+    }
+    // No fixed-pitch face listed: what the font system matches to a typewriter face.
+    system.setStyleHint(QFont::TypeWriter);
+    return QFontInfo(system).family();
+  }();
+  return chosen;
+}
+
 }  // namespace
 
 ConsoleEditor::ConsoleEditor(QWidget* parent)
@@ -61,8 +92,8 @@ ConsoleEditor::ConsoleEditor(QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(surface_);
   setFocusProxy(surface_);
-  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  SetEditorFont(fixed.family(), fixed.pointSizeF());
+  SetEditorFont(MonospaceFamily(),
+                QFontDatabase::systemFont(QFontDatabase::FixedFont).pointSizeF());
   connect(surface_,
           static_cast<void (QsciScintillaBase::*)(const char*, int, int, int, int)>(
               &QsciScintillaBase::SCN_USERLISTSELECTION),
@@ -633,9 +664,7 @@ QWidget* ConsoleEditor::WindowHandle() {
 
 void ConsoleEditor::SetEditorFont(const QString& name, double pointSize) {
   const QString trimmed = name.trimmed();
-  fontName_ = !trimmed.isEmpty() && FamilyUsable(trimmed)
-                  ? trimmed
-                  : QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  fontName_ = !trimmed.isEmpty() && FamilyUsable(trimmed) ? trimmed : MonospaceFamily();
   if (pointSize > 0 && pointSize <= 500) {
     fontSize_ = pointSize;
   }

@@ -18,8 +18,13 @@ packages=(
 )
 
 if [[ "${PELORIN_WITH_WINDOWS:-1}" == 1 ]]; then
-  # cross build of the platform layer, run under Wine
-  packages+=(g++-mingw-w64-x86-64-posix wine64)
+  # cross build for Windows, run under Wine; Qt's host tools (moc, rcc, uic) for the Windows
+  # GUI build, whose Qt is cross-built from Debian's sources (scripts/windows-toolchain.sh)
+  packages+=(g++-mingw-w64-x86-64-posix wine64 qt6-base-dev-tools)
+  # apt-get source (dpkg-dev, above) unpacks Debian's .tar.xz sources with xz
+  packages+=(xz-utils)
+  # Wine's X11 driver loads these at run time; libwine only recommends them
+  packages+=(libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1 libxcomposite1)
 fi
 
 missing=()

@@ -24,7 +24,7 @@ echo "== Fuzzing"
 # Each libFuzzer target for 15 s from its seed corpus (clang build in build-fuzz).
 scripts/fuzz.sh 15 build-fuzz || status=1
 
-echo "== Windows platform layer under Wine"
+echo "== Windows: the platform layer and pelorin.exe under Wine"
 # The setup script installs mingw-w64 and Wine unless PELORIN_WITH_WINDOWS=0.
 if [[ "${PELORIN_WITH_WINDOWS:-1}" == 1 ]]; then
   scripts/test-windows.sh build-win || status=1

@@ -305,13 +305,16 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
   EXPECT_EQ(Send(Sci::SCI_GETSELECTIONSTART), 12);
 }
 
-// A family the system lacks (and has no fixed-pitch stand-in for) gives the fixed-width font;
-// a size that is not positive keeps the current one.
-TEST_F(ConsoleEditorTest, MissingFontFamilyFallsBackToTheFixedFont) {
-  const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-  editor_->SetEditorFont(fixed, 11.5);
+// A family the system lacks (and has no fixed-pitch stand-in for) gives a face that is there
+// and fixed-pitch, the same one the surface starts in; a size that is not positive keeps the
+// current one.
+TEST_F(ConsoleEditorTest, MissingFontFamilyFallsBackToAFixedPitchFace) {
+  const QString initial = editor_->EditorFontName();
+  EXPECT_TRUE(QFontDatabase::hasFamily(initial)) << initial.toStdString();
+  EXPECT_TRUE(QFontDatabase::isFixedPitch(initial)) << initial.toStdString();
+  editor_->SetEditorFont(QStringLiteral("DejaVu Serif"), 11.5);
   editor_->SetEditorFont(QStringLiteral("No Such Family"), 0);
-  EXPECT_EQ(editor_->EditorFontName(), fixed);
+  EXPECT_EQ(editor_->EditorFontName(), initial);
   EXPECT_EQ(editor_->EditorFontSize(), 11.5);
 }
 
