@@ -13,10 +13,7 @@ constexpr Quoting kPosix = Quoting::Posix;
 TEST(NormalizeBlanks, TrimsAndCollapsesRunsOfSpacesAndTabsOutsideQuotes) {
   for (const Quoting q : {kWin, kPosix}) {
     EXPECT_EQ(NormalizeBlanks("  dir\t\t/w  ", q), "dir /w");
-    EXPECT_EQ(NormalizeBlanks("echo a   b", q), "echo a b");
     EXPECT_EQ(NormalizeBlanks(" \t \t", q), "");
-    EXPECT_EQ(NormalizeBlanks("", q), "");
-    EXPECT_EQ(NormalizeBlanks("\tx \t y\t", q), "x y");
     EXPECT_EQ(NormalizeBlanks("a\nb", q), "a\nb");
     EXPECT_EQ(NormalizeBlanks("\r a \v", q), "\r a \v");
     EXPECT_EQ(NormalizeBlanks("a\xC2\xA0 b", q), "a\xC2\xA0 b") << "no-break space is not a blank";
@@ -73,20 +70,16 @@ TEST(ParseCommandLine, RecognisesTheBuiltInsExactly) {
       {"cd ..", LineKind::Cd, " .."},
       {"cd..", LineKind::Cd, ".."},
       {"cd.", LineKind::Cd, "."},
-      {"cd /tmp", LineKind::Cd, " /tmp"},
       {"run", LineKind::BareRun, ""},
       {"run notepad", LineKind::Run, "notepad"},
-      {"run x y", LineKind::Run, "x y"},
       // Everything else belongs to the interpreter.
       {"CD ..", LineKind::External, ""},
-      {"Cd ..", LineKind::External, ""},
       {"cdx", LineKind::External, ""},
       {"cd\\", LineKind::External, ""},
       {"c:", LineKind::External, ""},
       {"runas /?", LineKind::External, ""},
       {"RUN x", LineKind::External, ""},
       {"c", LineKind::External, ""},
-      {"ls", LineKind::External, ""},
   };
   for (const Case& c : cases) {
     const ParsedLine parsed = ParseCommandLine(c.line);

@@ -166,33 +166,18 @@ TEST(OutputComposer, EscapeAndControlSequencesOtherThanColourAreRemoved) {
     S shown;
   } cases[] = {
       {"\x1b[2J\x1b[H\x1b[3;4Hhome\x1b[K\x1b[1A\x1b[?25l\x1b[?1049h.", "home."},
-      {"a\x1b]0;window title\x07"
-       "b\x1b]2;t\x1b\\c",
-       "abc"},
+      {"a\x1b]0;window title\007b\x1b]2;t\x1b\\c", "abc"},
       {"x\x1b]52;c;c2VjcmV0\x07y\x1b]52;p;?\x1b\\z", "xyz"},                     // clipboard writes
       {"\x1b]8;;https://x.example/\x1b\\link\x1b]8;;\x1b\\ text", "link text"},  // hyperlink
       {"1\x1bP1$r0m\x1b\\2\x1b_Gf=1;AAAA\x1b\\3\x1b^pm\x1b\\4\x1bXsos\x1b\\5", "12345"},
-      {"\x1b(B\x1b)0\x1b"
-       "7\x1b"
-       "8\x1b"
-       "c\x1bM\x1b=\x1b>ok",
-       "ok"},  // two-byte and charset
+      {"\x1b(B\x1b)0\0337\0338\033c\x1bM\x1b=\x1b>ok", "ok"},  // two-byte and charset
       {"bell\a\a!", "bell!"},
-      {"c1:\xC2\x84\xC2\x85\xC2\x8D\xC2\x9B"
-       "2J\xC2\x9D"
-       "0;t\xC2\x9C"
-       "end",
-       "c1:end"},
-      {"\xC2\x9D"
-       "0;t\x07\xC2\xA0nbsp\xC3\xA4",
-       "\xC2\xA0nbsp\xC3\xA4"},                   // C2 leads text too
+      {"c1:\xC2\x84\xC2\x85\xC2\x8D\302\2332J\302\2350;t\xC2\234end", "c1:end"},
+      {"\302\2350;t\x07\xC2\xA0nbsp\xC3\xA4", "\xC2\xA0nbsp\xC3\xA4"},  // C2 leads text too
       {"\x1b[>4;2m\x1b[=5u\x1b[?2004hx", "x"},    // private modes: removed, never colours
       {"stray\x1b[12\nnext\x1b", "stray\nnext"},  // a sequence ends at what it cannot hold
-      {"a\x1b[3\x18"
-       "b\x1b]0;x\x1a"
-       "c",
-       "abc"},                             // CAN and SUB cancel
-      {"esc\x1b\xC3\xA4", "esc\xC3\xA4"},  // non-ASCII ends an escape and is text
+      {"a\x1b[3\030b\x1b]0;x\032c", "abc"},       // CAN and SUB cancel
+      {"esc\x1b\xC3\xA4", "esc\xC3\xA4"},         // non-ASCII ends an escape and is text
       {S("nul\0bs\bvt\vff\fdel\x7ftab\t", 21), S("nul\0bs\bvt\vff\fdel\x7ftab\t", 21)},
   };
   for (const auto& c : cases) {
@@ -220,9 +205,7 @@ TEST(OutputComposer, ColourSequencesColourTheTextThatFollows) {
       {"\x1b[31m\x1b[38;5mx", "[CC0000/]x"},  // malformed: what came before holds
       {"\x1b[38;2;300;0;0;1mx", "x"},         // out of range: the rest is not guessed
       {"\x1b[31m\x1b[0;;1mx", "[/!]x"},
-      {"\xC2\x9B"
-       "32mgreen",
-       "[4E9A06/]green"},  // the C1 introducer
+      {"\302\23332mgreen", "[4E9A06/]green"},  // the C1 introducer
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Show({{c.bytes, ""}}).Marked(), c.marked) << c.bytes;
@@ -251,10 +234,7 @@ TEST(OutputComposer, SequencesSplitAcrossTicksAtAnyByteMeanTheSame) {
   const S samples[] = {
       "a\x1b[38;2;10;20;30mb\x1b[0mc\r\nd",
       "t\x1b]0;title\x07u\x1b]52;c;aGk=\x1b\\v",
-      "1\x1bP+q\x1b\\2\x1b(B3\xC2\x9B"
-      "1;31m4\xC2\x9D"
-      "2;x\xC2\x9C"
-      "5",
+      "1\x1bP+q\x1b\\2\x1b(B3\302\2331;31m4\302\2352;x\xC2\2345",
       "10%\r20%\r\n30%\r40%",
       "\x1b[38:5:9mx\x1b[48;5;1my\xC2\xA0z",
   };
