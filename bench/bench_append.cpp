@@ -27,33 +27,24 @@ void Goal(const std::string& what, double value, double goal, const char* unit =
               value <= goal ? "ok" : "MISSED");
 }
 
-// Lines as a directory listing or a build log prints them; every 50th holds "warning".
+// Lines as a directory listing or a build log prints them (every 50th holds "warning"), or, when
+// coloured, a listing as ls --color=always prints it (a colour change every 9 characters or so).
 constexpr const char* kWarning = "src/module_%05ld.cpp:%ld:12: warning: unused variable 'x'\n";
 constexpr const char* kListing = "-rw-r--r--  1 user staff %8ld Jan %2ld 12:%02ld file_%07ld.txt\n";
-std::string TypicalLines(size_t bytes, long& counter) {
-  std::string out;
-  char line[128];
-  while (out.size() < bytes) {
-    const long n = counter++;
-    if (n % 50 == 0)
-      std::snprintf(line, sizeof line, kWarning, n % 977, n % 400);
-    else
-      std::snprintf(line, sizeof line, kListing, (n * 7919) % 10000000, n % 28 + 1, n % 60, n);
-    out += line;
-  }
-  return out;
-}
-
-// A listing as ls --color=always prints it: a colour change every 9 characters or so.
-std::string ColouredLines(size_t bytes, long& counter) {
+constexpr const char* kColoured =
+    "\033[0m\033[01;34mdir_%05ld\033[0m  \033[01;32mrun_%05ld.sh\033[0m  notes_%05ld.txt  "
+    "\033[01;36mlink_%05ld\033[0m  \033[31mold_%05ld.tar\033[0m\n";
+std::string Lines(size_t bytes, long& counter, bool coloured = false) {
   std::string out;
   char line[256];
   while (out.size() < bytes) {
     const long n = counter++;
-    std::snprintf(line, sizeof line,
-                  "\033[0m\033[01;34mdir_%05ld\033[0m  \033[01;32mrun_%05ld.sh\033[0m  "
-                  "notes_%05ld.txt  \033[01;36mlink_%05ld\033[0m  \033[31mold_%05ld.tar\033[0m\n",
-                  n, n, n, n, n);
+    if (coloured)
+      std::snprintf(line, sizeof line, kColoured, n, n, n, n, n);
+    else if (n % 50 == 0)
+      std::snprintf(line, sizeof line, kWarning, n % 977, n % 400);
+    else
+      std::snprintf(line, sizeof line, kListing, (n * 7919) % 10000000, n % 28 + 1, n % 60, n);
     out += line;
   }
   return out;
@@ -74,6 +65,14 @@ long ResidentBytes() {
   return resident < 0 ? -1 : resident * 4096;
 }
 
+// The resident memory per byte of text taken since `before`, against its goal.
+void MemoryGoal(const char* what, long before, double bytes, double goal) {
+  if (before < 0)
+    std::printf("memory: not measurable here (no /proc)\n");
+  else
+    Goal(what, static_cast<double>(ResidentBytes() - before) / bytes, goal);
+}
+
 double TimeMs(const std::function<void()>& work) {
   QElapsedTimer timer;
   timer.start();
@@ -86,8 +85,8 @@ double TimeMs(const std::function<void()>& work) {
 // last line, repaint).
 std::pair<double, double> MeasureTicks(ConsoleEditor& editor, OutputComposer& composer,
                                        long& counter) {
-  const std::string out = TypicalLines(kPipeChunk, counter);
-  const std::string err = TypicalLines(kPipeChunk, counter);
+  const std::string out = Lines(kPipeChunk, counter);
+  const std::string err = Lines(kPipeChunk, counter);
   std::vector<double> appends, ticks;
   for (int i = 0; i < 9; ++i) {
     QElapsedTimer timer;
@@ -105,27 +104,6 @@ std::pair<double, double> MeasureTicks(ConsoleEditor& editor, OutputComposer& co
   return {appends[4], ticks[4]};
 }
 
-// The memory per MB of coloured output, in about 64 MB of it.
-int MeasureColoured(ConsoleEditor& editor) {
-  OutputComposer composer;
-  long counter = 0;
-  double bytes = 0;
-  const long rssBefore = ResidentBytes();
-  if (rssBefore < 0) {
-    std::printf("memory: not measurable here (no /proc)\n");
-    return 0;
-  }
-  while (bytes < 64e6) {
-    bytes += static_cast<double>(Show(editor, composer, ColouredLines(1 << 20, counter)));
-  }
-  QApplication::processEvents();
-  std::printf("coloured text: %.1f MB in %d lines, a colour change every 9 characters\n",
-              bytes / 1e6, editor.LineCount());
-  Goal("memory, MB resident per MB of coloured console text",
-       static_cast<double>(ResidentBytes() - rssBefore) / bytes, 4.0);
-  return 0;
-}
-
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -134,19 +112,25 @@ int main(int argc, char** argv) {
   editor.resize(900, 600);
   editor.show();
   QApplication::processEvents();
-  if (argc > 1 && std::string(argv[1]) == "coloured")
-    return MeasureColoured(editor);
-
   OutputComposer composer;
   long counter = 0;
   double bytes = 0;
   const long rssBefore = ResidentBytes();
+  if (argc > 1 && std::string(argv[1]) == "coloured") {  // about 64 MB of it
+    while (bytes < 64e6)
+      bytes += static_cast<double>(Show(editor, composer, Lines(1 << 20, counter, true)));
+    QApplication::processEvents();
+    std::printf("coloured text: %.1f MB in %d lines, a colour change every 9 characters\n",
+                bytes / 1e6, editor.LineCount());
+    MemoryGoal("memory, MB resident per MB of coloured console text", rssBefore, bytes, 4.0);
+    return 0;
+  }
   std::vector<std::pair<double, double>> costs;
   for (const int lines : {1000, 100000, 1000000}) {
     while (editor.LineCount() < lines) {  // about 64 bytes a line: stop close to the count
       const size_t want = static_cast<size_t>(lines - editor.LineCount()) * 60;
       bytes += static_cast<double>(
-          Show(editor, composer, TypicalLines(std::min<size_t>(want, 1 << 20), counter)));
+          Show(editor, composer, Lines(std::min<size_t>(want, 1 << 20), counter)));
     }
     QApplication::processEvents();
     const int at = editor.LineCount();
@@ -160,11 +144,7 @@ int main(int argc, char** argv) {
   // History is now a little over a million lines of the text above.
   const std::string lines = std::to_string(editor.LineCount()) + " lines";
   std::printf("text: %.1f MB in %s\n", bytes / 1e6, lines.c_str());
-  if (rssBefore >= 0)
-    Goal("memory, MB resident per MB of plain console text", (ResidentBytes() - rssBefore) / bytes,
-         2.5);
-  else
-    std::printf("memory: not measurable here (no /proc)\n");
+  MemoryGoal("memory, MB resident per MB of plain console text", rssBefore, bytes, 2.5);
 
   editor.SetSearchText(QStringLiteral("warning"));
   auto markAll = [&] {

@@ -18,9 +18,8 @@
 #include "platform/Directory.h"
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
   QApplication app(argc, argv);
   pelorin::ConsoleEditor editor;
   editor.resize(900, 600);
@@ -34,8 +33,8 @@ int main(int argc, char** argv) {
   std::uniform_int_distribution<int> phase(0, pelorin::clsConsole::kTickMs - 1);
   std::vector<double> ms;
   bool promptShown = true;
+  const std::string command = "sleep 100";
   for (int run = 0; run < kRuns; ++run) {
-    const std::string command = "sleep 100";
     editor.AppendAtEnd(command);
     session.ExecuteCommand(command);
     QElapsedTimer clock;
@@ -65,9 +64,10 @@ int main(int argc, char** argv) {
   std::sort(ms.begin(), ms.end());
   const double median = ms[ms.size() / 2];
   const bool holds = median <= kGoalMs;
-  std::printf("interrupting `sleep 100` at a random moment of the 200 ms tick, %d runs\n", kRuns);
-  std::printf("%-44s %10.2f ms   (fastest %.2f, slowest %.2f)\n", "interrupt to the next prompt",
-              median, ms.front(), ms.back());
+  std::printf(
+      "interrupting `sleep 100` at a random moment of the 200 ms tick, %d runs: fastest "
+      "%.2f ms, slowest %.2f ms\n",
+      kRuns, ms.front(), ms.back());
   std::printf("%-44s %10.2f %-4s goal %-14s %s\n", "median, interrupt to the prompt", median, "ms",
               "within 300 ms", holds ? "holds" : "misses");
   std::printf("%-44s %s\n", "prompt on the surface after each", promptShown ? "yes" : "NO");

@@ -27,14 +27,12 @@ double CpuSeconds() {
   return sec(u.ru_utime) + sec(u.ru_stime);
 }
 
+// What `yes` writes: the line over and over, cut at `bytes`.
 std::string Expected(const std::string& line, long long bytes) {
   std::string s;
-  s.reserve(static_cast<std::size_t>(bytes));
-  while (s.size() < static_cast<std::size_t>(bytes)) {
+  while (s.size() < static_cast<std::size_t>(bytes))
     s += line;
-  }
-  s.resize(static_cast<std::size_t>(bytes));
-  return s;
+  return s.substr(0, static_cast<std::size_t>(bytes));
 }
 
 void Report(const char* what, double value, const char* unit, const char* goal, bool holds) {
@@ -45,9 +43,8 @@ void Report(const char* what, double value, const char* unit, const char* goal, 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
   QApplication app(argc, argv);
   const long long perStream = argc > 1 ? std::atoll(argv[1]) : 6LL * 1024 * 1024;
   if (perStream <= 0) {
@@ -62,20 +59,18 @@ int main(int argc, char** argv) {
 
   // What the surface must hold afterwards, built from the events as they arrive (the session's
   // own handlers run first): the lines arrive whole, so no line is ever rewritten.
-  std::string expected;
-  std::string out, err;
+  std::string expected, out, err;
   pelorin::OutputComposer composer;
+  const auto received = [&](const std::string& o, const std::string& e, bool last) {
+    out += o;
+    err += e;
+    expected += last ? composer.Finish(o, e).text : composer.Feed(o, e).text;
+  };
   QObject::connect(&session.myConsole(), &pelorin::clsConsole::OutputReceived,
-                   [&](const std::string& o, const std::string& e) {
-                     out += o;
-                     err += e;
-                     expected += composer.Feed(o, e).text;
-                   });
+                   [&](const std::string& o, const std::string& e) { received(o, e, false); });
   QObject::connect(&session.myConsole(), &pelorin::clsConsole::Complete,
                    [&](const std::string& o, const std::string& e) {
-                     out += o;
-                     err += e;
-                     expected += composer.Finish(o, e).text;
+                     received(o, e, true);
                      expected +=
                          (composer.AtLineStart() ? "" : "\n") + pelorin::ConsoleSession::Prompt();
                      app.quit();
@@ -100,9 +95,8 @@ int main(int argc, char** argv) {
   const double cpu = CpuSeconds() - cpuBefore;
 
   std::string surface;
-  for (int i = 0; i < editor.LineCount(); ++i) {
+  for (int i = 0; i < editor.LineCount(); ++i)
     surface += editor.LineText(i) + (i + 1 < editor.LineCount() ? "\n" : "");
-  }
   const bool streamsWhole =
       out == Expected(outLine, perStream) && err == Expected(errLine, perStream);
   const bool surfaceWhole = surface == expected;

@@ -17,9 +17,8 @@ std::string WithoutSeparators(const std::string& text,
                               const std::vector<pelorin::CharRole>& roles) {
   std::string kept;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (roles[i] != pelorin::CharRole::Blank) {
+    if (roles[i] != pelorin::CharRole::Blank)
       kept.push_back(text[i]);
-    }
   }
   return kept;
 }

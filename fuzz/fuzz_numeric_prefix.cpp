@@ -18,9 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (const int lineCount : {INT_MIN, -1, 0, 1, 2, 1000, INT_MAX}) {
     const std::optional<int> index = pelorin::LineIndexFromText(text, lineCount);
-    if (!index) {
+    if (!index)
       continue;
-    }
     FUZZ_CHECK(*index >= 0 && *index < lineCount);
     // The index is the typed number less one, rounded: never further than a half from it.
     FUZZ_CHECK(std::fabs(static_cast<double>(*index) - (number - 1.0)) <= 0.5);

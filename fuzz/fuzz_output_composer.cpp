@@ -25,9 +25,8 @@ std::string Show(std::string_view bytes, bool onErr, std::size_t step) {
     std::string tick = decoder.Decode(bytes.substr(at, n));
     at += n;
     const bool last = at == bytes.size();
-    if (last) {
+    if (last)
       tick += decoder.Finish();
-    }
     const pelorin::OutputEdits edits = last ? composer.Finish(onErr ? "" : tick, onErr ? tick : "")
                                             : composer.Feed(onErr ? "" : tick, onErr ? tick : "");
     if (edits.rewriteLine) {
@@ -42,22 +41,19 @@ std::string Show(std::string_view bytes, bool onErr, std::size_t step) {
       end = run.begin + run.length;
       FUZZ_CHECK(end <= edits.text.size());
     }
-    for (const std::size_t softBreak : edits.softBreaks) {
+    for (const std::size_t softBreak : edits.softBreaks)
       FUZZ_CHECK(softBreak < edits.text.size() && edits.text[softBreak] == '\n');
-    }
     surface += edits.text;
-    if (last) {
+    if (last)
       return surface;
-    }
   }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) {
+  if (size == 0)
     return 0;
-  }
   const bool onErr = (data[0] & 1) != 0;
   const std::size_t step = 1 + data[0] / 2;
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);

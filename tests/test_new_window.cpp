@@ -65,8 +65,7 @@ TEST(NewWindow, StartsTheProgramByItsPathWithoutAShellAndGivesItNoDescriptorOfOu
 
   ASSERT_EQ(StartProgram(program), 0u);
   EXPECT_EQ(ReportOf(report), "0|" + program + "|none") << "no arguments, the path whole";
-  EXPECT_FALSE(fs::exists(dir.path() + "/shell-ran"));
-  EXPECT_FALSE(fs::exists("shell-ran"));
+  EXPECT_FALSE(fs::exists("shell-ran"));  // where a shell would have run the touch
   ::close(stray);
 }
 

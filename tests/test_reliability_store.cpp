@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The store when the disk fills up or its folder turns read-only: the write that cannot be made
-// fails with a reason, nothing crashes, and every value written before it is still there. And
-// the store among hostile files: links, other users' files, loose modes, files that are no store.
+// The store when the disk fills up or its folders turn read-only: the write that cannot be made
+// fails with a reason, nothing crashes, and every value written before it is still there. The
+// store among hostile files: links, other users' files, loose modes, files that are no store.
+// And the store under several processes: writers at once, killed writers, another program
+// holding the store while a window starts and closes, two windows closing at once and a window
+// killed while it closes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
@@ -10,31 +13,67 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QWidget>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <random>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "platform/WinAPIError.h"
+#include "prefs/PreferenceStore.h"
 #include "prefs/Registry.h"
+#include "prefs/WindowPlacement.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {
 namespace {
 
 namespace R = Registry;
+namespace fs = std::filesystem;
 constexpr regapi::Root kRoot = regapi::kCurrentUser;
 const std::string kKey = "Software\\Pelorin";
 constexpr int kEarlier = 20;
 
-class StoreLimits : public ::testing::Test {
+// A store of its own, under a scratch configuration folder.
+class Store : public ::testing::Test {
+ protected:
+  static TypedValue Value(int i, std::size_t size) { return std::vector(size, std::uint8_t(i)); }
+  static bool Write(const std::string& name, const TypedValue& value) {
+    std::uint32_t type = R::kRegBinary;
+    return R::SetValue(kRoot, kKey, name, type, value);
+  }
+  static bool Holds(const std::string& name, const TypedValue& expected) {
+    TypedValue value;
+    return R::GetValue(kRoot, kKey, name, R::kRegBinary, value) && value == expected;
+  }
+  std::string Folder() const { return dir_.path() + "/pelorin"; }
+  std::string File() const { return Folder() + "/registry.db"; }
+  // Runs statements on a database as another program would.
+  static void Sql(const std::string& path, const char* statements) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+
+  test::TempDir dir_;
+  test::ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().c_str()};
+};
+
+class StoreLimits : public Store {
  protected:
   StoreLimits() {
     EXPECT_TRUE(R::CreateKey(kRoot, kKey)) << R::LastRegistryError();
@@ -44,15 +83,8 @@ class StoreLimits : public ::testing::Test {
 
   // Value i: 16 KB and a little more, of a length and a byte of its own.
   static std::string Name(int i) { return "V" + std::to_string(i); }
-  static TypedValue Pattern(int i) { return std::vector<std::uint8_t>(16384 + i, 0x80 | i); }
-  bool Write(int i) { return R::SetValue(kRoot, kKey, Name(i), type_, Pattern(i)); }
-  bool Intact(int i) { return R::GetValue(kRoot, kKey, Name(i), type_, v_) && v_ == Pattern(i); }
-  std::string Folder() const { return dir_.path() + "/pelorin"; }
-
-  test::TempDir dir_;
-  test::ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().c_str()};
-  std::uint32_t type_ = R::kRegBinary;
-  TypedValue v_;
+  static bool Write(int i) { return Store::Write(Name(i), Value(0x80 | i, 16384 + i)); }
+  static bool Intact(int i) { return Holds(Name(i), Value(0x80 | i, 16384 + i)); }
 };
 
 TEST_F(StoreLimits, FullDiskRefusesTheWriteWithAReasonAndKeepsEveryEarlierValue) {
@@ -87,32 +119,35 @@ TEST_F(StoreLimits, FullDiskRefusesTheWriteWithAReasonAndKeepsEveryEarlierValue)
     EXPECT_TRUE(Intact(i)) << Name(i) << ": " << R::LastRegistryError();
 }
 
-TEST_F(StoreLimits, ExistingStoreInAFolderTurnedReadOnlySaysWhyAndKeepsEveryValue) {
+// Folder modes bind everyone but root: as root, the checks run as a plain user whose tree
+// this becomes.
+TEST_F(StoreLimits, FoldersTheUserMayNotEnterOrWriteAreAccessDeniedAndKeepEveryValue) {
   // Without its log files, in a folder it may not write to, the store cannot open its log. The
   // last connection to close folds the log into the file and removes it, losing nothing.
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((Folder() + "/registry.db").c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db, "PRAGMA wal_checkpoint", nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
-  // Root is bound by no mode: it acts as another user, whose tree this becomes.
+  Sql(File(), "PRAGMA wal_checkpoint");
+  const std::string readOnly = dir_.path() + "/ro";
+  fs::create_directory(readOnly);
   const bool root = ::geteuid() == 0;
   ASSERT_TRUE(!root || (std::system(("chown -R 65534:65534 '" + dir_.path() + "'").c_str()) == 0 &&
                         ::seteuid(65534) == 0));
-  ASSERT_EQ(::chmod(Folder().c_str(), 0500), 0);
-  EXPECT_EQ(Intact(3) ? "read" : R::LastRegistryError(), ApiErrorText(regapi::kAccessDenied));
-  EXPECT_EQ(Write(99) ? "written" : R::LastRegistryError(), ApiErrorText(regapi::kAccessDenied));
+  const std::string denied = ApiErrorText(regapi::kAccessDenied);
+  ASSERT_EQ(::chmod(Folder().c_str(), 0500) + ::chmod(readOnly.c_str(), 0500), 0);
+  EXPECT_EQ(Intact(3) ? "read" : R::LastRegistryError(), denied);
+  EXPECT_EQ(Write(99) ? "written" : R::LastRegistryError(), denied);
+  ASSERT_EQ(::chmod(Folder().c_str(), 0), 0);
+  EXPECT_EQ(R::KeyExists(kRoot, kKey) ? "entered" : R::LastRegistryError(), denied);
+  {
+    test::ScopedEnv xdg("XDG_CONFIG_HOME", readOnly.c_str());
+    EXPECT_EQ(R::CreateKey(kRoot, kKey) ? "made" : R::LastRegistryError(), denied);
+  }
   ASSERT_EQ(::chmod(Folder().c_str(), 0700), 0);
   for (int i = 0; i < kEarlier; ++i)  // still as the tree's owner: the store is no one else's
     EXPECT_TRUE(Intact(i)) << Name(i) << ": " << R::LastRegistryError();
   ASSERT_TRUE(!root || ::seteuid(0) == 0);
 }
 
-namespace fs = std::filesystem;
-
-class HostileStore : public ::testing::Test {
+class HostileStore : public Store {
  protected:
-  std::string Folder() const { return dir_.path() + "/pelorin"; }
-  std::string File() const { return Folder() + "/registry.db"; }
   // Empties the configuration folder for the next case, but for the store's own folder, private.
   void Reset() {
     for (const auto& entry : fs::directory_iterator(dir_.path()))
@@ -120,7 +155,8 @@ class HostileStore : public ::testing::Test {
     fs::create_directory(Folder());
     fs::permissions(Folder(), fs::perms::owner_all);
   }
-  HostileStore() { ::umask(077); }  // the files a case makes are as private as the store's own
+  // The files a case makes are as private as the store's own; no notice of an earlier test waits.
+  HostileStore() { ::umask(077), R::TakeStoreNotice(); }
   // Everything under the folder, links not followed: each entry's path, mode, owner and size,
   // a link's target and a file's bytes (by their hash).
   static std::string Snapshot(const std::string& folder) {
@@ -144,13 +180,6 @@ class HostileStore : public ::testing::Test {
       all += line + '\n';
     return all;
   }
-  // Another program's database: one table of its own, one row, its own journal mode.
-  static void ForeignDatabase(const std::string& path, const char* tables) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, tables, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-  }
   // Every operation fails with the reason; the one that reads as at a start, too.
   static void AllRefused(const std::string& reason, const char* what) {
     std::uint32_t type = R::kRegDword;
@@ -161,9 +190,6 @@ class HostileStore : public ::testing::Test {
       EXPECT_EQ(R::LastRegistryError(), reason) << what;
     }
   }
-
-  test::TempDir dir_;
-  test::ScopedEnv xdg_{"XDG_CONFIG_HOME", dir_.path().c_str()};
 };
 
 TEST_F(HostileStore, LinksAndOtherUsersFilesAreRefusedWithTheReasonAndLeftAsTheyAre) {
@@ -180,7 +206,7 @@ TEST_F(HostileStore, LinksAndOtherUsersFilesAreRefusedWithTheReasonAndLeftAsThey
       {"a link to another program's database", false,
        [&] {
          fs::create_directory(theirs);
-         ForeignDatabase(theirs + "/app.db", "CREATE TABLE t(x); INSERT INTO t VALUES(1);");
+         Sql(theirs + "/app.db", "CREATE TABLE t(x); INSERT INTO t VALUES(1);");
          fs::create_symlink(theirs + "/app.db", File());
          return File() + link(theirs + "/app.db");
        }},
@@ -230,13 +256,11 @@ TEST_F(HostileStore, LinksAndOtherUsersFilesAreRefusedWithTheReasonAndLeftAsThey
 // one can make private (an immutable file, even for root) is refused.
 TEST_F(HostileStore, LooseModesAreTightenedAndWhatCannotBeMadePrivateIsRefused) {
   ::umask(022);
-  std::uint32_t type = R::kRegDword;
-  TypedValue value;
-  ASSERT_TRUE(R::CreateKey(kRoot, kKey) && R::SetValue(kRoot, kKey, "V", type, 7));
+  ASSERT_TRUE(R::CreateKey(kRoot, kKey) && Write("V", Value(7, 4)));
   ASSERT_EQ(::chmod(Folder().c_str(), 0777), 0);
   for (const char* suffix : {"", "-wal", "-shm"})
     ASSERT_EQ(::chmod((File() + suffix).c_str(), 0644), 0) << suffix;
-  EXPECT_TRUE(R::GetValue(kRoot, kKey, "V", type, value)) << R::LastRegistryError();
+  EXPECT_TRUE(Holds("V", Value(7, 4))) << R::LastRegistryError();
   EXPECT_EQ(fs::status(Folder()).permissions(), fs::perms::owner_all);
   for (const char* suffix : {"", "-wal", "-shm"})
     EXPECT_EQ(fs::status(File() + suffix).permissions(),
@@ -286,16 +310,16 @@ TEST_F(HostileStore, AFileThatIsNoStoreIsMovedAsideWholeOnceAndAFreshStoreStarts
       {"a folder",
        [&] { fs::create_directory(File()), std::ofstream(File() + "/note") << "mine"; }},
       {"another program's tables", [&] {
-         ForeignDatabase(File(),
-                         "CREATE TABLE keys(a); CREATE TABLE other(b); INSERT INTO other "
-                         "VALUES('kept');");
+         Sql(File(),
+             "CREATE TABLE keys(a); CREATE TABLE other(b); INSERT INTO other "
+             "VALUES('kept');");
        }}};
   for (const auto& [what, make] : cases) {
     Reset();
     make();
     const std::string before = Snapshot(Folder());
     TypedValue value;
-    EXPECT_FALSE(R::GetValue(kRoot, kKey, "V", R::kRegDword, value)) << what;
+    EXPECT_FALSE(R::GetValue(kRoot, kKey, "V", R::kRegBinary, value)) << what;
     EXPECT_EQ(R::LastRegistryError(), ApiErrorText(regapi::kFileNotFound)) << what;
     const std::string notice = R::TakeStoreNotice();
     const std::string head =
@@ -309,12 +333,187 @@ TEST_F(HostileStore, AFileThatIsNoStoreIsMovedAsideWholeOnceAndAFreshStoreStarts
       after.replace(at, moved.size(), File());
     EXPECT_EQ(after, before) << what << ": not moved whole and unchanged";
     EXPECT_EQ(R::TakeStoreNotice(), "") << what << ": told once";
-    std::uint32_t type = R::kRegDword;
-    EXPECT_TRUE(R::CreateKey(kRoot, kKey) && R::SetValue(kRoot, kKey, "V", type, 5) &&
-                R::GetValue(kRoot, kKey, "V", type, value) && value == TypedValue(5))
+    EXPECT_TRUE(R::CreateKey(kRoot, kKey) && Write("V", Value(5, 4)) && Holds("V", Value(5, 4)))
         << what << ": " << R::LastRegistryError();
     EXPECT_EQ(R::TakeStoreNotice(), "") << what;
   }
+}
+
+class StoreTest : public Store {
+ protected:
+  // A forked child and the read end of its report pipe: body gets the write end and returns the
+  // exit code.
+  static std::pair<pid_t, int> Spawn(const std::function<int(int)>& body) {
+    int fds[2] = {-1, -1};
+    const pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
+    if (pid == 0)
+      ::_exit(body(fds[1]));
+    ::close(fds[1]);
+    return {pid, fds[0]};
+  }
+  // The child's exit code, -1 when it did not end by itself.
+  static int Finish(const std::pair<pid_t, int>& child) {
+    int status = 0;
+    ::waitpid(child.first, &status, 0);
+    ::close(child.second);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Writes prefix0, prefix1, ... (count of them, endlessly when negative), reporting each index
+  // once written; exits 1 at the first failed write.
+  static auto Writer(const std::string& prefix, int count, std::size_t size) {
+    return Spawn([=](int report) {
+      int i = 0;
+      for (; i != count && Write(prefix + std::to_string(i), Value(i, size)); ++i)
+        (void)!::write(report, &i, sizeof i);
+      return i == count ? 0 : 1;
+    });
+  }
+
+  StoreTest() { ::umask(022); }  // loose, so that the modes must be the store's own doing
+  void SetUp() override { ASSERT_TRUE(R::CreateKey(kRoot, kKey)); }
+};
+
+TEST_F(StoreTest, TwoWritersAtOnceLoseNothingAndTheStoreIsTheUsersOnly) {
+  const auto a = Writer("A", 1000, 4), b = Writer("B", 1000, 4);
+  EXPECT_EQ(Finish(a) | Finish(b), 0) << "a write failed";
+  for (int i = 0; i < 2000; ++i)
+    ASSERT_TRUE(Holds((i < 1000 ? "A" : "B") + std::to_string(i % 1000), Value(i % 1000, 4)));
+  EXPECT_EQ(fs::status(Folder()).permissions(), fs::perms::owner_all);
+  for (const auto& entry : fs::directory_iterator(Folder()))
+    EXPECT_EQ(entry.status().permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(StoreTest, WriterKilledMidStreamLeavesEveryCommittedValue) {
+  for (const std::string prefix : {"A", "B", "C"}) {  // large values: killed mid-transaction
+    const auto writer = Writer(prefix, -1, 16384);
+    int last = -1;
+    while (::read(writer.second, &last, sizeof last) > 0)
+      if (last >= 99)
+        ::kill(writer.first, SIGKILL);
+    ASSERT_TRUE(Finish(writer) == -1 && last >= 99) << "the writer stopped before it was killed";
+    for (int i = 0; i <= last; ++i)
+      EXPECT_TRUE(Holds(prefix + std::to_string(i), Value(i, 16384))) << prefix << i;
+  }
+}
+
+// Another program holding the store exclusively (an open "BEGIN EXCLUSIVE" in exclusive locking
+// mode, so readers wait too) for as long as it lives: the start and the close each wait about
+// half a second in all, the start with what it could read (nothing) and the close without
+// saving; the stored values are the same afterwards.
+TEST_F(StoreTest, AStoreAnotherProgramHoldsNeverHoldsUpTheStartOrTheClose) {
+  PreferenceStore store;
+  store.ShowCreateKeyFailure = [] {};
+  QWidget window;
+  window.setGeometry(70, 80, 410, 310);
+  store.SaveWindowPlacement(window);
+  store.SavePrefFont(QStringLiteral("Mono"), 14);
+  const auto holder = Spawn([&](int report) {
+    sqlite3* db = nullptr;
+    const char held = sqlite3_open(File().c_str(), &db) == SQLITE_OK &&
+                      sqlite3_exec(db,
+                                   "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;"
+                                   " SELECT count(*) FROM vals;",
+                                   nullptr, nullptr, nullptr) == SQLITE_OK;
+    (void)!::write(report, &held, 1);
+    ::pause();  // until killed
+    return 0;
+  });
+  char held = 0;
+  ASSERT_TRUE(::read(holder.second, &held, 1) == 1 && held) << "the store could not be held";
+  QWidget next;
+  next.setGeometry(10, 20, 500, 400);
+  QElapsedTimer clock;
+  clock.start();
+  const Preferences prefs = store.GetPrefsFromReg(next);
+  const double start = clock.restart() / 1e3;
+  store.SaveWindowPlacement(next);
+  const double close = clock.elapsed() / 1e3;
+  ::kill(holder.first, SIGKILL);
+  Finish(holder);
+  std::cout << "store held by another program: start " << start << " s, close " << close << " s\n";
+  const double limit = 0.5 + 0.3 * PELORIN_TIMING_SLACK;
+  EXPECT_LT(start, limit);
+  EXPECT_LT(close, limit);
+  EXPECT_EQ(std::pair(prefs.PrefFontSize, next.geometry()),
+            std::pair(qint16{12}, QRect(10, 20, 500, 400)))
+      << "nothing could be read while the store was held";
+  QWidget later;
+  EXPECT_EQ(store.GetPrefsFromReg(later).PrefFontSize, 14);
+  EXPECT_EQ(later.frameGeometry(), QRect(70, 80, 410, 310)) << "the held close saved nothing";
+}
+
+// Window k's placement has every value k pixels from a base, so a mix shows as unequal offsets.
+// Two windows (processes) close at the same moment, round after round; windows are killed part
+// way through their close. Each time the store holds one whole placement.
+TEST_F(StoreTest, ThePlacementIsSavedWholeByTwoWindowsClosingAtOnceAndByAKilledClose) {
+  PreferenceStore store;
+  QWidget window;
+  const auto place = [&](int k) { window.setGeometry(100 + k, 100 + k, 400 + k, 300 + k); };
+  // The window whose whole placement is stored, -1 for a mix.
+  const auto stored = [&] {
+    std::vector<R::NamedValue> v{{"WindowTop", R::kRegDword},
+                                 {"WindowLeft", R::kRegDword},
+                                 {"WindowWidth", R::kRegDword},
+                                 {"WindowHeight", R::kRegDword}};
+    EXPECT_TRUE(R::GetValues(kRoot, kKey, v)) << R::LastRegistryError();
+    const double x = window.screen()->logicalDotsPerInchX();
+    const double y = window.screen()->logicalDotsPerInchY();
+    const auto px = [&](int i, double dpi) {
+      return TwipsToPixels(std::get<std::int32_t>(v[i].value), dpi);
+    };
+    const int k = px(0, y) - 100;
+    return px(1, x) - 100 == k && px(2, x) - 400 == k && px(3, y) - 300 == k ? k : -1;
+  };
+  place(0);
+  store.SaveWindowPlacement(window);
+  ASSERT_EQ(stored(), 0);
+
+  constexpr int kRounds = 20;
+  int whole = 0;
+  for (int round = 1; round <= kRounds; ++round) {
+    int gate[2] = {-1, -1};
+    ASSERT_EQ(::pipe(gate), 0);
+    const auto closing = [&](int k) {
+      return Spawn([&, k](int) {
+        ::close(gate[1]);
+        place(k);
+        char go = 0;
+        (void)!::read(gate[0], &go, 1);  // both go when the gate closes
+        store.SaveWindowPlacement(window);
+        return 0;
+      });
+    };
+    const auto a = closing(2 * round), b = closing(2 * round + 1);
+    ::close(gate[1]);
+    ::close(gate[0]);
+    EXPECT_EQ(Finish(a) | Finish(b), 0);
+    const int k = stored();
+    whole += k == 2 * round || k == 2 * round + 1;
+  }
+  constexpr int kKills = 20;
+  int wholeAfterKill = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    const auto closing = Spawn([&](int report) {
+      for (int k = 1000 * (kill + 1);; ++k) {
+        place(k);
+        store.SaveWindowPlacement(window);
+        (void)!::write(report, &k, sizeof k);
+      }
+      return 0;
+    });
+    int saved = 0;
+    ASSERT_EQ(::read(closing.second, &saved, sizeof saved), sizeof saved);
+    // Kills spread over the length of a close.
+    std::this_thread::sleep_for(std::chrono::microseconds(250 * kill));
+    ::kill(closing.first, SIGKILL);
+    Finish(closing);
+    wholeAfterKill += stored() >= 1000 * (kill + 1);
+  }
+  std::cout << "two windows closing at once: " << whole << " of " << kRounds
+            << " rounds stored one whole placement; killed while closing: " << wholeAfterKill
+            << " of " << kKills << " whole\n";
+  EXPECT_EQ(whole, kRounds);
+  EXPECT_EQ(wholeAfterKill, kKills);
 }
 
 }  // namespace

@@ -72,9 +72,6 @@ TEST(WindowsRunner, FailedStartsGiveTheSystemsCodeAndMessageEndingInALineEnd) {
     EXPECT_FALSE(runner.Running());
     EXPECT_TRUE(ApiErrorText(rc).ends_with("\r\n")) << rc;
   }
-  for (std::uint32_t code : {2u, 5u}) {
-    EXPECT_TRUE(ApiErrorText(code).size() > 2 && ApiErrorText(code).ends_with("\r\n")) << code;
-  }
   EXPECT_NE(ApiErrorText(2), ApiErrorText(5));
   EXPECT_EQ(StartProgram(ProgramFolder() + "\\no such program.exe"), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(StartProgram("C:\\windows\\system32/hostname"), 0u) << "the portable form";
@@ -87,9 +84,8 @@ TEST(WindowsProcess, DrainStopsAtTheLimitWhenABackgroundProgramHoldsThePipes) {
                            "--gtest_filter=*DISABLED_SleepFourSeconds";
   std::unique_ptr<ChildProcess> child;
   ASSERT_EQ(StartChildProcess(MakeInterpreterCommand(line), child), 0u);
-  for (int i = 0; !child->HasEnded() && i < 2000; ++i) {
+  for (int i = 0; !child->HasEnded() && i < 2000; ++i)
     std::this_thread::sleep_for(10ms);
-  }
   std::string out, err;
   const auto start = std::chrono::steady_clock::now();
   child->Drain(1000ms, CommandRunner::kDrainBytes, out, err);
@@ -106,9 +102,8 @@ TEST(Helper, DISABLED_SleepFourSeconds) {
 // output, and at its end leaves the file with ".done" added.
 TEST(Helper, DISABLED_WaitForGoThenWrite) {
   const std::string go = std::getenv("PELORIN_TEST_GO");
-  for (int i = 0; i < 6000 && !std::filesystem::exists(go); ++i) {
+  for (int i = 0; i < 6000 && !std::filesystem::exists(go); ++i)
     std::this_thread::sleep_for(10ms);
-  }
   for (int i = 0; i < 2000; ++i) {
     std::printf("line %d after the go\n", i);  // a write that fails changes nothing
   }
@@ -128,9 +123,8 @@ bool HelperRuns(ChildProcess& child) {
   std::string out;
   for (int i = 0; out.find("[ RUN") == std::string::npos && i < 3000; ++i) {
     std::this_thread::sleep_for(10ms);
-    if (const std::size_t n = child.Available(Stream::Out)) {
+    if (const std::size_t n = child.Available(Stream::Out))
       child.Read(Stream::Out, n, out);
-    }
   }
   return out.find("[ RUN") != std::string::npos;
 }
@@ -143,9 +137,8 @@ TEST(WindowsProcess, AnInterruptEndsTheWholeTreeOfTheCommandAtOnce) {
   ASSERT_TRUE(HelperRuns(*child));
   const auto start = std::chrono::steady_clock::now();
   child->Interrupt();
-  for (int i = 0; !child->HasEnded() && i < 3000; ++i) {
+  for (int i = 0; !child->HasEnded() && i < 3000; ++i)
     std::this_thread::sleep_for(1ms);
-  }
   // The pipes end once the helper, the interpreter's child, is gone too.
   std::string out, err;
   child->Drain(10s, CommandRunner::kDrainBytes, out, err);
@@ -176,9 +169,8 @@ TEST(WindowsRunner, ACommandHoldsNoHandleOfOursAndRunsToItsEndWhenLeft) {
   // Left (as after "Stop waiting"), the helper writes into the closed pipe and still ends well.
   child.reset();
   std::ofstream(go) << "go";
-  for (int i = 0; !std::filesystem::exists(go + ".done") && i < 3000; ++i) {
+  for (int i = 0; !std::filesystem::exists(go + ".done") && i < 3000; ++i)
     std::this_thread::sleep_for(10ms);
-  }
   EXPECT_TRUE(std::filesystem::exists(go + ".done")) << "the command left did not run to its end";
 }
 

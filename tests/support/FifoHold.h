@@ -18,19 +18,17 @@ namespace pelorin::test {
 class FifoHold {
  public:
   FifoHold() : path_(dir_.path() + "/hold") {
-    if (::mkfifo(path_.c_str(), 0600) == 0) {
-      // Open for reading too, so that the open never waits and the fifo keeps what is written
-      // into it; closed on exec, so that no child keeps it open.
+    // Open for reading too, so that the open never waits and the fifo keeps what is written
+    // into it; closed on exec, so that no child keeps it open.
+    if (::mkfifo(path_.c_str(), 0600) == 0)
       fd_ = ::open(path_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    }
   }
   // Lets every reader go on; one that comes later finds no fifo and goes on too.
   ~FifoHold() {
     ::unlink(path_.c_str());
     Release();
-    if (fd_ >= 0) {
+    if (fd_ >= 0)
       ::close(fd_);
-    }
   }
   FifoHold(const FifoHold&) = delete;
   FifoHold& operator=(const FifoHold&) = delete;
@@ -42,15 +40,14 @@ class FifoHold {
   // lines wait in the fifo until readers take them.
   void Release() {
     static constexpr char kLines[] = "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n";
-    if (fd_ >= 0) {
-      [[maybe_unused]] const ssize_t n = ::write(fd_, kLines, sizeof kLines - 1);
-    }
+    if (fd_ >= 0)
+      (void)!::write(fd_, kLines, sizeof kLines - 1);
   }
   // Drops the lines no reader took, so that the next reader waits again.
   void Hold() {
     char lines[64];
-    while (fd_ >= 0 && ::read(fd_, lines, sizeof lines) > 0) {
-    }
+    while (fd_ >= 0 && ::read(fd_, lines, sizeof lines) > 0)
+      continue;
   }
 
  private:

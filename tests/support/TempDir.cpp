@@ -14,23 +14,18 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
   std::random_device rd;
-  for (;;) {
-    fs::path p = fs::temp_directory_path() / ("pelorin-test-" + std::to_string(rd()));
-    std::error_code ec;
-    if (fs::create_directory(p, ec)) {
-      path_ = p.string();
-      return;
-    }
-  }
+  std::error_code ec;
+  do
+    path_ = (fs::temp_directory_path() / ("pelorin-test-" + std::to_string(rd()))).string();
+  while (!fs::create_directory(path_, ec));
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
   // Make folders a test locked down removable again first.
   for (auto it = fs::recursive_directory_iterator(path_, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  }
   fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(path_, ec);
 }
@@ -43,11 +38,7 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
 #ifdef _WIN32
   _putenv_s(name, value ? value : "");
 #else
-  if (value) {
-    ::setenv(name, value, 1);
-  } else {
-    ::unsetenv(name);
-  }
+  value ? ::setenv(name, value, 1) : ::unsetenv(name);
 #endif
 }
 
@@ -55,11 +46,7 @@ ScopedEnv::~ScopedEnv() {
 #ifdef _WIN32
   _putenv_s(name_.c_str(), hadOld_ ? old_.c_str() : "");
 #else
-  if (hadOld_) {
-    ::setenv(name_.c_str(), old_.c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
+  hadOld_ ? ::setenv(name_.c_str(), old_.c_str(), 1) : ::unsetenv(name_.c_str());
 #endif
 }
 
