@@ -50,7 +50,7 @@ wait_for $'\nrecalled\n'"$P"
 key Up
 key Return
 wait_for "$P"$'echo recalled\nrecalled\n'"$P"$'echo recalled\nrecalled\n'"$P"
-key ctrl+x 2>/dev/null || true  # the window may be gone before the key is let go
+close_by_keys ctrl+x
 within 30 eval '! alive "$PELORIN_PID"' || fail "Ctrl+X did not close the window"
 start_pelorin "$WORK/here"
 wait_for "$P"

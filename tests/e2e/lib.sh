@@ -120,6 +120,14 @@ type_line() {
 
 key() { xdotool key --window "$WID" "$@"; }
 
+# close_by_keys <keys...>: keys that close the window. The window may be gone before the keys
+# are let go, so they are let go at the server too: a key left down would repeat into the next
+# window that takes the focus (a held Ctrl+X closes it).
+close_by_keys() {
+  key "$@" 2>/dev/null || true
+  xdotool keyup "$@" 2>/dev/null || true
+}
+
 clipboard() { xclip -selection clipboard -o 2>/dev/null; }
 
 # copied <keys...>: sends the keys, which copy something, and prints what the clipboard then
