@@ -50,6 +50,11 @@ report_failure() {
       cat "$log" >&2
     fi
   done
+  if [[ -n "${XVFB_PID:-}" ]] && ! alive "$XVFB_PID"; then
+    local status=0
+    wait "$XVFB_PID" 2>/dev/null || status=$?
+    echo "---- the X server had ended (status $status)" >&2
+  fi
   # What the window showed, when there was one: beside the build when CTest runs the script,
   # else in the temporary folder.
   [[ -n "${WID:-}" && -n "${XVFB_PID:-}" ]] && alive "$XVFB_PID" || return 0
