@@ -5,7 +5,6 @@
 #include <Qsci/qscicommandset.h>
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QColor>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -19,6 +18,8 @@
 #include <memory>
 
 #include "editor/EditorEvents.h"
+#include "editor/SurfaceAccessible.h"
+#include "editor/SurfaceTextEvents.h"
 #include "qtsupport/InputCodes.h"
 
 namespace pelorin {
@@ -60,23 +61,14 @@ bool IsLineKey(const QKeyEvent* e) {
   }
 }
 
-// QScintilla's accessibility object answers every caret move by counting the characters from
-// the start of the document: 0.6 s per key or output tick at a million lines. The surface gets a
-// plain accessible widget instead (role, name, geometry; no text interface). Factories are asked
-// for the most derived class first, so this one wins over QScintilla's.
-QAccessibleInterface* PlainAccessible(const QString& className, QObject* object) {
-  if (object && object->isWidgetType() &&
-      className == QLatin1String(ConsoleSurface::staticMetaObject.className())) {
-    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 ConsoleSurface::ConsoleSurface(QWidget* owner) : QsciScintilla(owner), owner_(owner) {
+  // QScintilla's own accessibility object counts the characters from the start of the document
+  // on every caret move and every change. Factories are asked for the most derived class first,
+  // so this one wins over QScintilla's.
   static const bool factoryInstalled = [] {
-    QAccessible::installFactory(PlainAccessible);
+    QAccessible::installFactory(SurfaceAccessible::Factory);
     return true;
   }();
   Q_UNUSED(factoryInstalled);
@@ -89,7 +81,10 @@ ConsoleSurface::ConsoleSurface(QWidget* owner) : QsciScintilla(owner), owner_(ow
   Send(SCI_SETTABWIDTH, 8);
   // QScintilla answers every modification notification by counting characters from the start
   // of the document; with them on, an append costs more the longer the history is.
+  // SurfaceTextEvents turns on the few it needs while an assistive technology listens.
   Send(SCI_SETMODEVENTMASK, 0);
+  textEvents_ = new SurfaceTextEvents(*this);
+  setAccessibleName(QStringLiteral("Console"));
 
   Send(SCI_SETWRAPMODE, SC_WRAP_NONE);
   // Keep the laid-out lines of the visible page: by default only the caret's line is kept, and
@@ -269,6 +264,13 @@ void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
   if (sink_) {
     sink_->AfterKey();
   }
+  textEvents_->Touch();
+}
+
+void ConsoleSurface::CaretPlaced() {
+  if (sink_) {
+    sink_->CaretPlaced();
+  }
 }
 
 void ConsoleSurface::focusInEvent(QFocusEvent* e) {
@@ -329,6 +331,7 @@ void ConsoleSurface::mouseMoveEvent(QMouseEvent* e) {
 
 void ConsoleSurface::mouseReleaseEvent(QMouseEvent* e) {
   QsciScintilla::mouseReleaseEvent(e);
+  textEvents_->Touch();
   RefreshNumberMargin();  // a middle-button paste may have added lines
   if (e->button() == Qt::LeftButton) {
     pressInSelection_ = false;
