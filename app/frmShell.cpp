@@ -16,14 +16,17 @@
 #include "app/CommandBar.h"
 #include "app/ErrorMode.h"
 #include "app/FolderTree.h"
+#include "app/KeyboardReach.h"
 #include "app/StartupDir.h"
 #include "app/TerminationSignals.h"
+#include "app/WindowAccessibility.h"
 #include "app/WindowLayout.h"
 #include "console/ConsoleSession.h"
 #include "editor/BottomPanel.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"
 #include "platform/Twips.h"
+#include "splitter/SplitterHandle.h"
 #include "splitter/cSplitter.h"
 
 namespace pelorin {
@@ -42,6 +45,7 @@ frmShell::frmShell(const QStringList& arguments, QWidget* parent)
           [this](const QString& text) { MakeNewWindowFailureBox(this, text)->exec(); }),
       store_(this) {
   setWindowTitle(QStringLiteral("Pelorin"));
+  InstallWindowAccessibility();
   CreateControls();
   Form_Load(arguments);
   // Told to end from outside, the window closes as by its close box (the placement is kept);
@@ -67,6 +71,7 @@ void frmShell::CreateControls() {
   bottomBar_ = CommandBar_->AddElement(ElementAlignment::Bottom, this);
   picMainContainer_ = new QWidget(this);
   DirLS_ = new FolderTree(picMainContainer_);
+  DirLS_->setAccessibleName(QStringLiteral("Folder tree"));
   Editor_ = new ConsoleEditor(picMainContainer_);
   TextGoto_ = new QLineEdit(bottomBar_);
 }
@@ -112,6 +117,13 @@ void frmShell::Form_Load(const QStringList& arguments) {
   Splitter_->Bind(DirLS_, Editor_);
   Splitter_->SetPosition(kTreeWidth);
   Splitter_->ForwardEventsFrom(picMainContainer_);
+  splitterBar_ = new SplitterHandle(*Splitter_);
+  splitterBar_->setAccessibleName(QStringLiteral("Splitter bar"));
+  setTabOrder(DirLS_, splitterBar_);
+  setTabOrder(splitterBar_, Editor_);
+  keyboardReach_ = new KeyboardReach(*this, topBar_->MenuRow(), [this] {
+    return QList<QWidget*>{DirLS_, splitterBar_, Editor_, TextGoto_};
+  });
 
   // The surface falls back on its own for a face the system lacks or a size it cannot use.
   Editor_->SetEditorFont(prefs_.PrefFontName, prefs_.PrefFontSize);
@@ -211,17 +223,21 @@ void frmShell::ShowBottomBar(bool visible) {
 void frmShell::ShowPanelCaption(PanelMode mode) {
   Bar* bar = CommandBar_->FindBar(QStringLiteral("BOTTOMbar"));
   bar->Clear();
+  BarItem* panel = nullptr;
   switch (mode) {
     case PanelMode::GoToLine:
-      bar->Append(panels_.GotoPanel);
+      panel = panels_.GotoPanel;
       break;
     case PanelMode::AddDivider:
-      bar->Append(panels_.AddDevPanel);
+      panel = panels_.AddDevPanel;
       break;
     case PanelMode::RemoveDivider:
-      bar->Append(panels_.RemoveDevPanel);
+      panel = panels_.RemoveDevPanel;
       break;
   }
+  bar->Append(panel);
+  // The box is read out by the caption before it, without the blanks that place it.
+  TextGoto_->setAccessibleName(panel != nullptr ? panel->Caption().trimmed() : QString());
 }
 
 int frmShell::PanelCaptionRight() {

@@ -25,7 +25,9 @@ class CommandBar;
 class ConsoleEditor;
 class ConsoleSession;
 class FolderTree;
+class KeyboardReach;
 class PromptInput;
+class SplitterHandle;
 class TerminationSignals;
 class cSplitter;
 
@@ -43,6 +45,7 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   QWidget& picMainContainer() { return *picMainContainer_; }
   CommandBar& Bars() { return *CommandBar_; }
   cSplitter& Splitter() { return *Splitter_; }
+  SplitterHandle& SplitterBar() { return *splitterBar_; }
   QLineEdit& TextGoto() { return *TextGoto_; }
   ConsoleSession& Session() { return *session_; }
   const Preferences& Prefs() const { return prefs_; }
@@ -103,6 +106,8 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   ConsoleEditor* Editor_ = nullptr;
   QLineEdit* TextGoto_ = nullptr;
   cSplitter* Splitter_ = nullptr;
+  SplitterHandle* splitterBar_ = nullptr;
+  KeyboardReach* keyboardReach_ = nullptr;
   std::unique_ptr<ConsoleSession> session_;
   std::unique_ptr<PromptInput> promptInput_;
   std::unique_ptr<BottomPanel> bottomPanel_;

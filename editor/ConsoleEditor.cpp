@@ -18,6 +18,7 @@
 #include "console/EscapeFilter.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/FindDialog.h"
+#include "editor/SurfaceAccessible.h"
 
 namespace pelorin {
 
@@ -307,6 +308,7 @@ void ConsoleEditor::ShowChoices(const std::vector<std::string>& items,
   Send(QsciScintillaBase::SCI_AUTOCSETORDER, QsciScintillaBase::SC_ORDER_CUSTOM);
   Send(QsciScintillaBase::SCI_AUTOCSETMAXHEIGHT, 12);
   surface_->SendScintilla(QsciScintillaBase::SCI_USERLISTSHOW, kChoiceList, list.c_str());
+  AnnounceChoices(surface_);
 }
 
 bool ConsoleEditor::ChoicesShown() const {

@@ -61,6 +61,13 @@ bool IsLineKey(const QKeyEvent* e) {
   }
 }
 
+// The keyboard's right click: the Menu key, or Shift+F10.
+bool IsMenuKey(const QKeyEvent* e) {
+  const Qt::KeyboardModifiers mods = e->modifiers() & (kChordModifiers | Qt::ShiftModifier);
+  return (e->key() == Qt::Key_Menu && !mods) ||
+         (e->key() == Qt::Key_F10 && mods == Qt::ShiftModifier);
+}
+
 }  // namespace
 
 ConsoleSurface::ConsoleSurface(QWidget* owner) : QsciScintilla(owner), owner_(owner) {
@@ -243,6 +250,9 @@ void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
     QsciScintilla::keyPressEvent(e);
   } else if (IsLineKey(e) && sink_ && sink_->LineKey(key)) {
     e->accept();
+  } else if (IsMenuKey(e)) {
+    MenuAtCaret();
+    e->accept();
   } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     // What Enter means is the owner's business: a line break only where the owner declines it.
     if (isReadOnly() || (sink_ && sink_->EnterPressed())) {
@@ -347,6 +357,24 @@ void ConsoleSurface::mouseReleaseEvent(QMouseEvent* e) {
   if (!handled && button == kRightButton) {
     const std::unique_ptr<QMenu> menu(createStandardContextMenu());
     menu->exec(e->globalPosition().toPoint());
+  }
+}
+
+// Reported as a right click just below the caret (kept inside the view), the way a click there
+// would be, so the owner shows the same menu.
+void ConsoleSurface::MenuAtCaret() {
+  const long pos = Send(SCI_GETCURRENTPOS);
+  const long line = Send(SCI_LINEFROMPOSITION, static_cast<uintptr_t>(pos));
+  const QRect view = viewport()->rect();
+  const QPoint below(static_cast<int>(Send(SCI_POINTXFROMPOSITION, 0, pos)),
+                     static_cast<int>(Send(SCI_POINTYFROMPOSITION, 0, pos) +
+                                      Send(SCI_TEXTHEIGHT, static_cast<uintptr_t>(line))));
+  const QPoint inView(std::clamp(below.x(), 0, std::max(view.right(), 0)),
+                      std::clamp(below.y(), 0, std::max(view.bottom(), 0)));
+  const QPoint at = viewport()->mapTo(owner_, inView);
+  if (!sink_ || !sink_->MouseClick(kRightButton, 0, at.x(), at.y())) {
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    menu->exec(viewport()->mapToGlobal(inView));
   }
 }
 

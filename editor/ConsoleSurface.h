@@ -72,6 +72,7 @@ class ConsoleSurface : public QsciScintilla {
   void SetUpMargins();
   void SetUpColours();
   long PositionAt(const QPoint& viewportPos) const;
+  void MenuAtCaret();
   bool InSelection(long pos) const;
 
   QWidget* owner_;

@@ -2,6 +2,7 @@
 #include "editor/SurfaceAccessible.h"
 
 #include <QFontMetrics>
+#include <QListWidget>
 #include <algorithm>
 
 #include "editor/ConsoleSurface.h"
@@ -17,7 +18,27 @@ using Sci = QsciScintillaBase;
 constexpr int kOffsetEnd = -1;
 constexpr int kOffsetCaret = -2;
 
+void AnnounceRow(QListWidget* list, int row) {
+  if (row >= 0 && list->isVisible()) {
+    QAccessibleEvent event(list, QAccessible::Focus);
+    event.setChild(row);
+    SurfaceTextEvents::Raise(event);
+  }
+}
+
 }  // namespace
+
+void AnnounceChoices(QWidget* surface) {
+  for (QListWidget* list : surface->findChildren<QListWidget*>()) {
+    list->setAccessibleName(QStringLiteral("Choices"));
+    if (!list->property("pelorinAnnounced").toBool()) {
+      list->setProperty("pelorinAnnounced", true);
+      QObject::connect(list, &QListWidget::currentRowChanged, list,
+                       [list](int row) { AnnounceRow(list, row); });
+    }
+    AnnounceRow(list, list->currentRow());
+  }
+}
 
 SurfaceAccessible::SurfaceAccessible(ConsoleSurface* surface)
     : QAccessibleWidget(surface, QAccessible::Terminal) {}

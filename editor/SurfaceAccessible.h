@@ -12,6 +12,11 @@ namespace pelorin {
 
 class ConsoleSurface;
 
+// Names the list of choices the surface shows (Scintilla's user list, a window of its own that
+// never takes the focus from the surface) and tells assistive technologies which choice is
+// current whenever it changes, as if the list had the focus: that is where the arrow keys act.
+void AnnounceChoices(QWidget* surface);
+
 class SurfaceAccessible : public QAccessibleWidget,
                           public QAccessibleTextInterface,
                           public QAccessibleEditableTextInterface {

@@ -162,10 +162,10 @@ void SurfaceTextEvents::ResolvePending() {
   pending_ = {};
 }
 
-void SurfaceTextEvents::Dispatch(QAccessibleEvent& event) const {
+void SurfaceTextEvents::Raise(QAccessibleEvent& event) {
   if (const Dispatcher& dispatcher = InstalledDispatcher()) {
     dispatcher(&event);
-  } else {
+  } else if (QAccessible::isActive()) {
     QAccessible::updateAccessibility(&event);
   }
 }
@@ -182,10 +182,10 @@ void SurfaceTextEvents::Flush() {
   for (const Change& change : changes) {
     if (change.inserted) {
       QAccessibleTextInsertEvent event(&surface_, change.offset, change.text);
-      Dispatch(event);
+      Raise(event);
     } else {
       QAccessibleTextRemoveEvent event(&surface_, change.offset, change.text);
-      Dispatch(event);
+      Raise(event);
     }
   }
   const long caret = surface_.SendScintilla(Sci::SCI_GETCURRENTPOS);
@@ -201,12 +201,12 @@ void SurfaceTextEvents::Flush() {
     selectionEnd_ = end;
     QAccessibleTextSelectionEvent event(&surface_, start, end);
     event.setCursorPosition(caretOffset);
-    Dispatch(event);
+    Raise(event);
   }
   if (caretOffset != caretOffset_) {
     caretOffset_ = caretOffset;
     QAccessibleTextCursorEvent event(&surface_, caretOffset);
-    Dispatch(event);
+    Raise(event);
   }
 }
 

@@ -40,6 +40,8 @@ class SurfaceTextEvents : public QObject, private QAccessible::ActivationObserve
   // tracks its text as while a screen reader listens. An empty handler restores the bridge.
   using Dispatcher = std::function<void(QAccessibleEvent*)>;
   static void SetDispatcher(Dispatcher dispatcher);
+  // Hands an event of the surface or its parts to whoever listens; nothing when nobody does.
+  static void Raise(QAccessibleEvent& event);
 
   // Offsets count UTF-16 code units from the start of the document; positions are Scintilla's
   // byte positions. Out-of-range values are clamped.
@@ -62,7 +64,6 @@ class SurfaceTextEvents : public QObject, private QAccessible::ActivationObserve
   void OnModified(int position, int type, int length);
   void ResolvePending();
   void Flush();
-  void Dispatch(QAccessibleEvent& event) const;
   QString TextBetween(long from, long to) const;
   long Length() const;
 
