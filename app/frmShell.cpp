@@ -80,7 +80,8 @@ void frmShell::Form_Load(const QStringList& arguments) {
   prefs_ = store_.GetPrefsFromReg(*this);
 
   const MenuPrefs menuPrefs{prefs_.PrefVisibleSpaces, prefs_.PrefLineNumbering,
-                            prefs_.PrefHighlightLine};
+                            prefs_.PrefHighlightLine, prefs_.PrefDesktopColours};
+  Editor_->SetDesktopColours(prefs_.PrefDesktopColours);
   const MenuEditorCalls editorCalls{[this](int c) { Editor_->RunEditorCommand(c); },
                                     [this](bool on) { Editor_->SetShowLineNumbers(on); }};
   panels_ = BuildBars(*CommandBar_, menuPrefs, editorCalls, MakeIlsIcons());
@@ -319,6 +320,15 @@ void frmShell::SavePrefLineNumbering() {
 
 void frmShell::SavePrefHighlight() {
   store_.SavePrefHighlight(prefs_.PrefHighlightLine);
+}
+
+void frmShell::SetDesktopColours(bool on) {
+  prefs_.PrefDesktopColours = on;
+  Editor_->SetDesktopColours(on);
+}
+
+void frmShell::SavePrefDesktopColours() {
+  store_.SavePrefDesktopColours(prefs_.PrefDesktopColours);
 }
 
 }  // namespace pelorin

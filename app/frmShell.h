@@ -87,6 +87,8 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   void SavePrefVisibleSpaces() override;
   void SavePrefLineNumbering() override;
   void SavePrefHighlight() override;
+  void SetDesktopColours(bool on) override;
+  void SavePrefDesktopColours() override;
 
   // BottomBar: element 1 of the command bar, showing "BOTTOMbar".
   void ShowBottomBar(bool visible) override;

@@ -14,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "console/EscapeFilter.h"
 #include "console/OutputEdits.h"
 #include "editor/CodeUnitIndex.h"
 #include "editor/ConsoleEditor.h"
+#include "editor/ConsoleSurface.h"
+#include "editor/ReadableColour.h"
 #include "editor/SurfaceTextEvents.h"
 
 namespace pelorin {
@@ -237,6 +240,77 @@ TEST_F(SurfaceAccessibility, NothingIsTrackedWhileNobodyListensOrAsks) {
   surface->SendScintilla(Sci::SCI_INSERTTEXT, 0UL, "\xF0\x9F\x98\x80");
   EXPECT_EQ(text->characterCount(), count + 4);
   EXPECT_EQ(text->text(count + 1, count + 4), QString::fromUtf8("\n\xC3\xA4\xC3\xA4"));
+}
+
+TEST(ReadableColour, MovesAColourInItsHueOnlyAsFarAsTheContrastNeeds) {
+  const std::uint32_t yellow = PaletteColour(3), white = 0xFFFFFF, black = 0;
+  EXPECT_EQ(ReadableOn(yellow, black, kContrastForText), yellow) << "readable as it is";
+  const std::uint32_t darker = ReadableOn(yellow, white, kContrastForLargeText);
+  EXPECT_GE(ContrastRatio(darker, white), kContrastForLargeText);
+  EXPECT_LT(ContrastRatio(darker, white), kContrastForLargeText + 0.1) << "no further than needed";
+  EXPECT_EQ(darker & 0xFF, 0u);  // the hue kept: no blue where there was none, red above green
+  EXPECT_GT(darker >> 16, (darker >> 8) & 0xFF);
+  const std::uint32_t lighter = ReadableOn(PaletteColour(4), black, kContrastForText);
+  EXPECT_GE(ContrastRatio(lighter, black), kContrastForText);
+  EXPECT_GE(ContrastRatio(ReadableOn(white, white, kContrastForText), white), kContrastForText);
+  // On mid grey nothing reaches the ratio: the better of black and white.
+  EXPECT_EQ(ReadableOn(0x808080, 0x777777, 7.0), black);
+}
+
+// With a dark desktop the console follows the palette; the colours already shown follow it too,
+// readable on their backgrounds, and so does what comes later.
+TEST(DesktopColours, TheSurfaceAndItsOutputFollowThePaletteBothWays) {
+  QWidget window;
+  auto* editor = new ConsoleEditor(&window);
+  auto* sci = editor->findChild<QsciScintilla*>();
+  QPalette dark;
+  dark.setColor(QPalette::Base, Qt::black);
+  dark.setColor(QPalette::Text, Qt::white);
+  editor->setPalette(dark);
+  const std::uint32_t blue = PaletteColour(4), grey = PaletteColour(7);
+  OutputEdits edits;
+  edits.text = "blue rev grey\n";
+  edits.runs = {{0, 4, {blue}},
+                {5, 3, {TextStyle::kDefaultBack, TextStyle::kDefaultFore}},
+                {9, 4, {TextStyle::kDefaultFore, grey}}};
+  editor->ApplyOutput(edits);
+  // The fore and back colours at a byte, as 0xRRGGBB (-1: the surface's own).
+  auto at = [&](long byte) {
+    auto rgb = [&](int indicator) -> long {
+      const long v = sci->SendScintilla(Sci::SCI_INDICATORVALUEAT, indicator, byte);
+      return (v & Sci::SC_INDICVALUEBIT) == 0
+                 ? -1
+                 : ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+    };
+    return std::pair(rgb(ConsoleSurface::kForeIndicator), rgb(ConsoleSurface::kBackIndicator));
+  };
+  const std::pair<long, long> own[] = {{blue, -1}, {0xFFFFFF, 0}, {-1, grey}};
+  for (int i = 0; const long byte : {0L, 5L, 9L}) {
+    EXPECT_EQ(at(byte), own[i++]) << byte;
+  }
+
+  editor->SetDesktopColours(true);
+  editor->FinishRecolouring();
+  EXPECT_EQ(sci->SendScintilla(Sci::SCI_STYLEGETBACK, Sci::STYLE_DEFAULT), 0);
+  const auto [blueNow, none] = at(0);
+  EXPECT_EQ(none, -1);
+  EXPECT_GE(ContrastRatio(static_cast<std::uint32_t>(blueNow), 0), kContrastForText);
+  EXPECT_EQ(at(5), std::pair(0L, 0xFFFFFFL)) << "reverse video follows the palette";
+  const auto [onGrey, greyBack] = at(9);
+  EXPECT_EQ(greyBack, static_cast<long>(grey));
+  EXPECT_GE(ContrastRatio(static_cast<std::uint32_t>(onGrey), grey), kContrastForText)
+      << "the desktop's white text is filled in darker on the light grey";
+  editor->ApplyOutput(edits);  // new output in the new colours at once
+  EXPECT_EQ(at(14).first, blueNow);
+
+  editor->SetDesktopColours(false);
+  editor->FinishRecolouring();
+  EXPECT_EQ(sci->SendScintilla(Sci::SCI_STYLEGETBACK, Sci::STYLE_DEFAULT), 0xFFFFFF);
+  for (const long byte : {0L, 14L}) {
+    EXPECT_GE(ContrastRatio(static_cast<std::uint32_t>(at(byte).first), 0xFFFFFF),
+              kContrastForLargeText);
+  }
+  EXPECT_EQ(at(5), std::pair(0xFFFFFFL, 0L));
 }
 
 }  // namespace

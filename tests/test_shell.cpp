@@ -186,7 +186,9 @@ TEST_F(Shell, MenuSwitchesActOnTheSurfaceTheStoreAndTheNextStart) {
       {"PREF:SPACES", "VisibleSpaces", false, [](ConsoleEditor& e) { return e.SpacesVisible(); }},
       {"PREF:LINENUM", "LineNumbering", true, [](ConsoleEditor& e) { return e.ShowLineNumbers(); }},
       {"PREF:HIGHLIGHT", "HighlightLine", false,
-       [](ConsoleEditor& e) { return e.HighlightRow() == e.CurrentLine(); }}};
+       [](ConsoleEditor& e) { return e.HighlightRow() == e.CurrentLine(); }},
+      {"PREF:COLOURS", "DesktopColours", false,
+       [](ConsoleEditor& e) { return e.DesktopColours(); }}};
   for (const auto& [key, stored, initially, shown] : switches) {
     BarItem* item = shell_->Bars().FindItem(key);
     EXPECT_EQ(std::pair(shown(editor), item->CheckMark()), std::pair(initially, initially));
