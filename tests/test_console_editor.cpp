@@ -5,6 +5,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -281,6 +282,9 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
   editor_->RunEditorCommand(cmd::kFontDialog, true);
   editor_->AppendAtEnd("foo\nbar\nfoo bar");
   OnDialog([](QWidget* dialog) {
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(dialog->findChild<QObject*>("findText"))
+                  ->text(QAccessible::Name),
+              "Find what:");
     dialog->findChild<QObject*>("findText")->setProperty("text", "bar");
     QMetaObject::invokeMethod(dialog->findChild<QObject*>("findNext"), "click");
     QMetaObject::invokeMethod(dialog->findChild<QObject*>("findNext"), "click");
