@@ -115,6 +115,7 @@ QMenu* Bar::Menu() {
   if (!menu_) {
     menu_ = std::make_unique<QMenu>();
     menu_->setTitle(title_);
+    menu_->setAccessibleName(title_);
     RefreshMenu();
   }
   return menu_.get();
@@ -152,6 +153,11 @@ BarElement::~BarElement() = default;
 
 void BarElement::SetShownBar(Bar* bar) {
   shownBar_ = bar;
+  // Assistive technologies name the row after the bar it shows ("Main bar", "Bottom bar").
+  setAccessibleName(bar != nullptr ? bar->Title() : QString());
+  if (menuRow_) {
+    menuRow_->setAccessibleName(accessibleName());
+  }
   Rebuild();
 }
 
@@ -235,6 +241,7 @@ void BarElement::RebuildButtonRow() {
       auto* label = new QLabel(this);
       label->setTextFormat(Qt::PlainText);  // the leading blanks of a caption are kept
       label->setText(item->Caption());
+      label->setAccessibleName(item->Caption().trimmed());
       widget = label;
     } else {
       auto* button = new QToolButton(this);

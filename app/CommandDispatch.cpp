@@ -80,6 +80,9 @@ void Dispatch(const QString& key, bool checkMark, ShellCommands& shell) {
     shell.SetPrefHighlightLine(checkMark);
     shell.SetHighlightRow(checkMark ? shell.CurrentLine() : -1);
     shell.SavePrefHighlight();
+  } else if (is("PREF:COLOURS")) {
+    shell.SetDesktopColours(checkMark);
+    shell.SavePrefDesktopColours();
   } else if (is("HELP:GUIDE")) {
     shell.OpenHelpGuide();
   } else if (is("HELP:QUICK")) {

@@ -44,6 +44,8 @@ class ShellCommands {
   virtual void SavePrefVisibleSpaces() = 0;
   virtual void SavePrefLineNumbering() = 0;
   virtual void SavePrefHighlight() = 0;
+  virtual void SetDesktopColours(bool on) = 0;
+  virtual void SavePrefDesktopColours() = 0;
 
   virtual void AddDevider(int line) = 0;
   virtual void RemoveDevider(int line) = 0;

@@ -73,6 +73,7 @@ const ItemDef kItems[] = {
     {"PREF:SPACES", "Visible spaces", C, -1, 0, 0, nullptr},
     {"PREF:LINENUM", "Line numbers", C, -1, 0, 0, nullptr},
     {"PREF:HIGHLIGHT", "Line highlighting", C, -1, 0, 0, nullptr},
+    {"PREF:COLOURS", "Desktop colours", C, -1, 0, 0, nullptr},
     {"HELP", "Help", N, -1, 0, 0, "HELPbar"},
     {"HELP:ONLINE", "Help forum", N, kIconHelp, kVkF1, 0, nullptr},
     {"HELP:GUIDE", "User's guide", N, -1, 0, 0, nullptr},
@@ -97,7 +98,8 @@ const BarContents kContents[] = {
      {"EDIT:COPY", "EDIT:PASTE", "EDIT:SELLINE", "EDIT:SELALL", "EDIT:SEP1", "EDIT:FIND",
       "EDIT:FINDMARK", "EDIT:FINDNEXT", "EDIT:SEP2", "EDIT:GOTOLINE", "EDIT:ADDDEV",
       "EDIT:REMOVEDEV"}},
-    {"PREFbar", {"PREF:FONT", "PREF:CURDIR", "PREF:SPACES", "PREF:LINENUM", "PREF:HIGHLIGHT"}},
+    {"PREFbar",
+     {"PREF:FONT", "PREF:CURDIR", "PREF:SPACES", "PREF:LINENUM", "PREF:HIGHLIGHT", "PREF:COLOURS"}},
     {"HELPbar", {"HELP:ONLINE", "HELP:GUIDE", "HELP:QUICK", "HELP:ADD", "HELP:HOMEPAGE"}},
 };
 
@@ -149,6 +151,8 @@ BottomPanels BuildBars(CommandBar& commandBar, const MenuPrefs& prefs,
         editor.ShowLineNumbers(prefs.PrefLineNumbering);
     } else if (key == QLatin1String("PREF:HIGHLIGHT")) {
       item->SetCheckMark(prefs.PrefHighlightLine);
+    } else if (key == QLatin1String("PREF:COLOURS")) {
+      item->SetCheckMark(prefs.PrefDesktopColours);
     } else if (key == QLatin1String("GOTOPANEL")) {
       panels.GotoPanel = item;
     } else if (key == QLatin1String("ADDDEVPANEL")) {

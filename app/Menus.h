@@ -18,6 +18,7 @@ struct MenuPrefs {
   bool PrefVisibleSpaces = false;
   bool PrefLineNumbering = true;
   bool PrefHighlightLine = false;
+  bool PrefDesktopColours = false;
 };
 
 // The two editor settings made as soon as their check item exists.

@@ -16,14 +16,17 @@
 #include "app/CommandBar.h"
 #include "app/ErrorMode.h"
 #include "app/FolderTree.h"
+#include "app/KeyboardReach.h"
 #include "app/StartupDir.h"
 #include "app/TerminationSignals.h"
+#include "app/WindowAccessibility.h"
 #include "app/WindowLayout.h"
 #include "console/ConsoleSession.h"
 #include "editor/BottomPanel.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"
 #include "platform/Twips.h"
+#include "splitter/SplitterHandle.h"
 #include "splitter/cSplitter.h"
 
 namespace pelorin {
@@ -42,6 +45,7 @@ frmShell::frmShell(const QStringList& arguments, QWidget* parent)
           [this](const QString& text) { MakeNewWindowFailureBox(this, text)->exec(); }),
       store_(this) {
   setWindowTitle(QStringLiteral("Pelorin"));
+  InstallWindowAccessibility();
   CreateControls();
   Form_Load(arguments);
   // Told to end from outside, the window closes as by its close box (the placement is kept);
@@ -67,6 +71,7 @@ void frmShell::CreateControls() {
   bottomBar_ = CommandBar_->AddElement(ElementAlignment::Bottom, this);
   picMainContainer_ = new QWidget(this);
   DirLS_ = new FolderTree(picMainContainer_);
+  DirLS_->setAccessibleName(QStringLiteral("Folder tree"));
   Editor_ = new ConsoleEditor(picMainContainer_);
   TextGoto_ = new QLineEdit(bottomBar_);
 }
@@ -75,7 +80,8 @@ void frmShell::Form_Load(const QStringList& arguments) {
   prefs_ = store_.GetPrefsFromReg(*this);
 
   const MenuPrefs menuPrefs{prefs_.PrefVisibleSpaces, prefs_.PrefLineNumbering,
-                            prefs_.PrefHighlightLine};
+                            prefs_.PrefHighlightLine, prefs_.PrefDesktopColours};
+  Editor_->SetDesktopColours(prefs_.PrefDesktopColours);
   const MenuEditorCalls editorCalls{[this](int c) { Editor_->RunEditorCommand(c); },
                                     [this](bool on) { Editor_->SetShowLineNumbers(on); }};
   panels_ = BuildBars(*CommandBar_, menuPrefs, editorCalls, MakeIlsIcons());
@@ -112,6 +118,13 @@ void frmShell::Form_Load(const QStringList& arguments) {
   Splitter_->Bind(DirLS_, Editor_);
   Splitter_->SetPosition(kTreeWidth);
   Splitter_->ForwardEventsFrom(picMainContainer_);
+  splitterBar_ = new SplitterHandle(*Splitter_);
+  splitterBar_->setAccessibleName(QStringLiteral("Splitter bar"));
+  setTabOrder(DirLS_, splitterBar_);
+  setTabOrder(splitterBar_, Editor_);
+  keyboardReach_ = new KeyboardReach(*this, topBar_->MenuRow(), [this] {
+    return QList<QWidget*>{DirLS_, splitterBar_, Editor_, TextGoto_};
+  });
 
   // The surface falls back on its own for a face the system lacks or a size it cannot use.
   Editor_->SetEditorFont(prefs_.PrefFontName, prefs_.PrefFontSize);
@@ -211,17 +224,21 @@ void frmShell::ShowBottomBar(bool visible) {
 void frmShell::ShowPanelCaption(PanelMode mode) {
   Bar* bar = CommandBar_->FindBar(QStringLiteral("BOTTOMbar"));
   bar->Clear();
+  BarItem* panel = nullptr;
   switch (mode) {
     case PanelMode::GoToLine:
-      bar->Append(panels_.GotoPanel);
+      panel = panels_.GotoPanel;
       break;
     case PanelMode::AddDivider:
-      bar->Append(panels_.AddDevPanel);
+      panel = panels_.AddDevPanel;
       break;
     case PanelMode::RemoveDivider:
-      bar->Append(panels_.RemoveDevPanel);
+      panel = panels_.RemoveDevPanel;
       break;
   }
+  bar->Append(panel);
+  // The box is read out by the caption before it, without the blanks that place it.
+  TextGoto_->setAccessibleName(panel != nullptr ? panel->Caption().trimmed() : QString());
 }
 
 int frmShell::PanelCaptionRight() {
@@ -303,6 +320,15 @@ void frmShell::SavePrefLineNumbering() {
 
 void frmShell::SavePrefHighlight() {
   store_.SavePrefHighlight(prefs_.PrefHighlightLine);
+}
+
+void frmShell::SetDesktopColours(bool on) {
+  prefs_.PrefDesktopColours = on;
+  Editor_->SetDesktopColours(on);
+}
+
+void frmShell::SavePrefDesktopColours() {
+  store_.SavePrefDesktopColours(prefs_.PrefDesktopColours);
 }
 
 }  // namespace pelorin

@@ -25,7 +25,9 @@ class CommandBar;
 class ConsoleEditor;
 class ConsoleSession;
 class FolderTree;
+class KeyboardReach;
 class PromptInput;
+class SplitterHandle;
 class TerminationSignals;
 class cSplitter;
 
@@ -43,6 +45,7 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   QWidget& picMainContainer() { return *picMainContainer_; }
   CommandBar& Bars() { return *CommandBar_; }
   cSplitter& Splitter() { return *Splitter_; }
+  SplitterHandle& SplitterBar() { return *splitterBar_; }
   QLineEdit& TextGoto() { return *TextGoto_; }
   ConsoleSession& Session() { return *session_; }
   const Preferences& Prefs() const { return prefs_; }
@@ -84,6 +87,8 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   void SavePrefVisibleSpaces() override;
   void SavePrefLineNumbering() override;
   void SavePrefHighlight() override;
+  void SetDesktopColours(bool on) override;
+  void SavePrefDesktopColours() override;
 
   // BottomBar: element 1 of the command bar, showing "BOTTOMbar".
   void ShowBottomBar(bool visible) override;
@@ -103,6 +108,8 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   ConsoleEditor* Editor_ = nullptr;
   QLineEdit* TextGoto_ = nullptr;
   cSplitter* Splitter_ = nullptr;
+  SplitterHandle* splitterBar_ = nullptr;
+  KeyboardReach* keyboardReach_ = nullptr;
   std::unique_ptr<ConsoleSession> session_;
   std::unique_ptr<PromptInput> promptInput_;
   std::unique_ptr<BottomPanel> bottomPanel_;

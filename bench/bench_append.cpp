@@ -5,6 +5,9 @@
 // Output takes the path a command's output takes: the output composer, then ApplyOutput.
 // With the argument "coloured": only the memory per MB of coloured output (a listing as
 // ls --color=always writes it), in a process of its own so that the figures do not mix.
+// With the argument "accessible": only the ticks, with an assistive technology listening (every
+// event taken as Qt's AT-SPI bridge takes it, the caret's offset asked after each move).
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>
@@ -16,6 +19,7 @@
 
 #include "console/OutputComposer.h"
 #include "editor/ConsoleEditor.h"
+#include "editor/SurfaceTextEvents.h"
 
 using namespace pelorin;
 
@@ -125,6 +129,20 @@ int main(int argc, char** argv) {
     MemoryGoal("memory, MB resident per MB of coloured console text", rssBefore, bytes, 4.0);
     return 0;
   }
+  const bool accessible = argc > 1 && std::string(argv[1]) == "accessible";
+  long events = 0;
+  double inserted = 0;
+  if (accessible) {
+    SurfaceTextEvents::SetDispatcher([&](QAccessibleEvent* event) {
+      ++events;
+      if (event->type() == QAccessible::TextInserted) {
+        inserted += static_cast<double>(
+            static_cast<QAccessibleTextInsertEvent*>(event)->textInserted().size());
+      } else if (event->type() == QAccessible::TextCaretMoved) {
+        event->accessibleInterface()->textInterface()->cursorPosition();
+      }
+    });
+  }
   std::vector<std::pair<double, double>> costs;
   for (const int lines : {1000, 100000, 1000000}) {
     while (editor.LineCount() < lines) {  // about 64 bytes a line: stop close to the count
@@ -138,8 +156,27 @@ int main(int argc, char** argv) {
     std::printf("tick of 2 x 30 KB at %7d lines: append %.3f ms, whole tick with repaint %.3f ms\n",
                 at, costs.back().first, costs.back().second);
   }
-  Goal("append ratio 1M/1K lines", costs.back().first / costs.front().first, 1.5);
-  Goal("whole tick ratio 1M/1K lines", costs.back().second / costs.front().second, 1.5);
+  const std::string with = accessible ? "with accessibility on: " : "";
+  Goal(with + "append ratio 1M/1K lines", costs.back().first / costs.front().first, 1.5);
+  Goal(with + "whole tick ratio 1M/1K lines", costs.back().second / costs.front().second, 1.5);
+  if (accessible) {
+    std::printf("accessibility events: %ld, %.1f MB of inserted text reported\n", events,
+                inserted / 1e6);
+    // A screen reader that starts now finds a million lines it has never seen: the first
+    // offset near the end counts them once.
+    auto dispatcher = [](QAccessibleEvent*) {};
+    SurfaceTextEvents::SetDispatcher({});
+    SurfaceTextEvents::SetDispatcher(dispatcher);
+    QAccessibleTextInterface* text =
+        QAccessible::queryAccessibleInterface(editor.focusProxy())->textInterface();
+    int caret = 0;
+    Goal("first caret offset for a screen reader that starts at " +
+             std::to_string(editor.LineCount()) + " lines",
+         TimeMs([&] { caret = text->cursorPosition(); }), 250, " ms");
+    Goal("the next one", TimeMs([&] { caret = text->cursorPosition(); }), 1, " ms");
+    std::printf("(caret at character %d)\n", caret);
+    return 0;
+  }
 
   // History is now a little over a million lines of the text above.
   const std::string lines = std::to_string(editor.LineCount()) + " lines";

@@ -41,6 +41,8 @@ run "bench_append: append cost, find and mark all, go to line, memory per MB" \
   env QT_QPA_PLATFORM=offscreen "$build/bench/bench_append"
 run "bench_append coloured: memory per MB of coloured output" \
   env QT_QPA_PLATFORM=offscreen "$build/bench/bench_append" coloured
+run "bench_append accessible: append cost with an assistive technology listening" \
+  env QT_QPA_PLATFORM=offscreen "$build/bench/bench_append" accessible
 run "bench_stream: 6 MiB per stream through the runner at its 200 ms tick" \
   "$build/bench/bench_stream"
 run "bench_interrupt: from an interrupt of \`sleep 100\` to the next prompt" \

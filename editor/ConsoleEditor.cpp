@@ -15,9 +15,10 @@
 #include <string>
 #include <string_view>
 
-#include "console/EscapeFilter.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/FindDialog.h"
+#include "editor/SurfaceAccessible.h"
+#include "editor/SurfaceColours.h"
 
 namespace pelorin {
 
@@ -199,69 +200,9 @@ void ConsoleEditor::ApplyOutput(const OutputEdits& edits) {
       Send(QsciScintillaBase::SCI_MARKERADD, static_cast<uintptr_t>(line),
            ConsoleSurface::kSoftBreakMarker);
     }
-    FillRuns(base, edits.runs);
+    FillRuns(*surface_, base, edits.runs, palette_);
   }
   surface_->RefreshNumberMargin();
-}
-
-namespace {
-
-// Scintilla's colours are 0xBBGGRR.
-long Bgr(std::uint32_t rgb) {
-  return static_cast<long>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
-}
-
-// Bold basic colours as their bright versions, as many terminals show them.
-std::uint32_t BoldAsBright(const TextStyle& style) {
-  if (style.bold) {
-    for (unsigned i = 0; i < 8; ++i) {
-      if (style.fore == PaletteColour(i)) {
-        return PaletteColour(i + 8);
-      }
-    }
-  }
-  return style.fore;
-}
-
-}  // namespace
-
-void ConsoleEditor::FillRuns(long base, const std::vector<StyledRun>& runs) {
-  if (runs.empty()) {
-    return;
-  }
-  const long surfaceFore =
-      Send(QsciScintillaBase::SCI_STYLEGETFORE, QsciScintillaBase::STYLE_DEFAULT);
-  const long surfaceBack =
-      Send(QsciScintillaBase::SCI_STYLEGETBACK, QsciScintillaBase::STYLE_DEFAULT);
-  // A colour on the surface, or -1 for the surface's own colour of that kind (nothing to fill).
-  auto shown = [&](std::uint32_t colour, std::uint32_t ownDefault) -> long {
-    if (colour == ownDefault) {
-      return -1;
-    }
-    if (colour == TextStyle::kDefaultFore) {
-      return surfaceFore;
-    }
-    if (colour == TextStyle::kDefaultBack) {
-      return surfaceBack;
-    }
-    return Bgr(colour);
-  };
-  auto fill = [this](int indicator, long value, long from, std::size_t length) {
-    Send(QsciScintillaBase::SCI_SETINDICATORCURRENT, static_cast<uintptr_t>(indicator));
-    Send(QsciScintillaBase::SCI_SETINDICATORVALUE,
-         static_cast<uintptr_t>(QsciScintillaBase::SC_INDICVALUEBIT | value));
-    Send(QsciScintillaBase::SCI_INDICATORFILLRANGE, static_cast<uintptr_t>(from),
-         static_cast<long>(length));
-  };
-  for (const StyledRun& run : runs) {
-    const long from = base + static_cast<long>(run.begin);
-    if (const long fore = shown(BoldAsBright(run.style), TextStyle::kDefaultFore); fore >= 0) {
-      fill(ConsoleSurface::kForeIndicator, fore, from, run.length);
-    }
-    if (const long back = shown(run.style.back, TextStyle::kDefaultBack); back >= 0) {
-      fill(ConsoleSurface::kBackIndicator, back, from, run.length);
-    }
-  }
 }
 
 std::size_t ConsoleEditor::CaretByte() const {
@@ -307,6 +248,7 @@ void ConsoleEditor::ShowChoices(const std::vector<std::string>& items,
   Send(QsciScintillaBase::SCI_AUTOCSETORDER, QsciScintillaBase::SC_ORDER_CUSTOM);
   Send(QsciScintillaBase::SCI_AUTOCSETMAXHEIGHT, 12);
   surface_->SendScintilla(QsciScintillaBase::SCI_USERLISTSHOW, kChoiceList, list.c_str());
+  AnnounceChoices(surface_);
 }
 
 bool ConsoleEditor::ChoicesShown() const {
@@ -673,12 +615,41 @@ void ConsoleEditor::SetEditorFont(const QString& name, double pointSize) {
                           fontName_.toUtf8().constData());
   Send(QsciScintillaBase::SCI_STYLESETSIZEFRACTIONAL, QsciScintillaBase::STYLE_DEFAULT,
        std::lround(fontSize_ * static_cast<int>(QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER)));
-  Send(QsciScintillaBase::SCI_STYLECLEARALL);  // every style takes the new font
-  surface_->SendScintilla(QsciScintillaBase::SCI_STYLESETBACK, QsciScintillaBase::STYLE_LINENUMBER,
-                          QColor(0xee, 0xee, 0xee));
-  surface_->SendScintilla(QsciScintillaBase::SCI_STYLESETFORE, QsciScintillaBase::STYLE_LINENUMBER,
-                          QColor(0x70, 0x70, 0x70));
+  ApplyPalette(*surface_, palette_);  // every style takes the new font
   surface_->RefreshNumberMargin(true);
+}
+
+void ConsoleEditor::SetDesktopColours(bool on) {
+  if (on == palette_.desktop) {
+    return;
+  }
+  UsePalette(on ? DesktopPalette(palette()) : OwnPalette());
+}
+
+void ConsoleEditor::UsePalette(const SurfacePalette& next) {
+  const SurfacePalette before = palette_;
+  palette_ = next;
+  ApplyPalette(*surface_, palette_);
+  delete recolouring_;  // one still under way starts over from the colours shown now
+  recolouring_ = new Recolouring(*surface_, before, palette_);
+}
+
+bool ConsoleEditor::DesktopColours() const {
+  return palette_.desktop;
+}
+
+void ConsoleEditor::FinishRecolouring() {
+  if (recolouring_ != nullptr) {
+    recolouring_->Finish();
+  }
+}
+
+void ConsoleEditor::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // The desktop changed its colours (a high-contrast theme switched on, say).
+  if (event->type() == QEvent::PaletteChange && palette_.desktop) {
+    UsePalette(DesktopPalette(palette()));
+  }
 }
 
 QString ConsoleEditor::EditorFontName() const {

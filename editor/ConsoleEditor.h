@@ -6,6 +6,7 @@
 // only through AppendAtEnd or the user's typing; what the user may change is decided by the
 // owner (ReadOnly), which hears about keys, clicks and focus through EditorEvents.
 
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -18,6 +19,7 @@
 
 #include "console/ConsoleView.h"
 #include "editor/EditorCommands.h"
+#include "editor/SurfaceColours.h"
 
 namespace pelorin {
 
@@ -94,11 +96,21 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   void SetSearchText(const QString& text);
   QString SearchText() const;
 
+  // The desktop's colours (its palette's base, text and highlight) instead of the console's own;
+  // the colours already shown follow a few milliseconds at a time.
+  void SetDesktopColours(bool on);
+  bool DesktopColours() const;
+  // Recolours whatever is left at once (tests).
+  void FinishRecolouring();
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
   bool HasMarker(int line, int marker) const;
   long Find(long from, long to, const QByteArray& needle) const;
-  void FillRuns(long base, const std::vector<StyledRun>& runs);
+  void UsePalette(const SurfacePalette& next);
   void Copy();
   void SelectLine();
   void Paste();
@@ -114,6 +126,8 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   QString searchText_;
   bool matchCase_ = false;
   int highlightLine_ = -1;  // where the highlight marker was put
+  SurfacePalette palette_;
+  QPointer<Recolouring> recolouring_;
   std::vector<std::string> choices_;
   std::function<void(std::size_t)> choicePicked_;
 };

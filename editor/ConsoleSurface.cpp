@@ -5,7 +5,6 @@
 #include <Qsci/qscicommandset.h>
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QColor>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -19,6 +18,8 @@
 #include <memory>
 
 #include "editor/EditorEvents.h"
+#include "editor/SurfaceAccessible.h"
+#include "editor/SurfaceTextEvents.h"
 #include "qtsupport/InputCodes.h"
 
 namespace pelorin {
@@ -60,23 +61,21 @@ bool IsLineKey(const QKeyEvent* e) {
   }
 }
 
-// QScintilla's accessibility object answers every caret move by counting the characters from
-// the start of the document: 0.6 s per key or output tick at a million lines. The surface gets a
-// plain accessible widget instead (role, name, geometry; no text interface). Factories are asked
-// for the most derived class first, so this one wins over QScintilla's.
-QAccessibleInterface* PlainAccessible(const QString& className, QObject* object) {
-  if (object && object->isWidgetType() &&
-      className == QLatin1String(ConsoleSurface::staticMetaObject.className())) {
-    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
-  }
-  return nullptr;
+// The keyboard's right click: the Menu key, or Shift+F10.
+bool IsMenuKey(const QKeyEvent* e) {
+  const Qt::KeyboardModifiers mods = e->modifiers() & (kChordModifiers | Qt::ShiftModifier);
+  return (e->key() == Qt::Key_Menu && !mods) ||
+         (e->key() == Qt::Key_F10 && mods == Qt::ShiftModifier);
 }
 
 }  // namespace
 
 ConsoleSurface::ConsoleSurface(QWidget* owner) : QsciScintilla(owner), owner_(owner) {
+  // QScintilla's own accessibility object counts the characters from the start of the document
+  // on every caret move and every change. Factories are asked for the most derived class first,
+  // so this one wins over QScintilla's.
   static const bool factoryInstalled = [] {
-    QAccessible::installFactory(PlainAccessible);
+    QAccessible::installFactory(SurfaceAccessible::Factory);
     return true;
   }();
   Q_UNUSED(factoryInstalled);
@@ -89,7 +88,10 @@ ConsoleSurface::ConsoleSurface(QWidget* owner) : QsciScintilla(owner), owner_(ow
   Send(SCI_SETTABWIDTH, 8);
   // QScintilla answers every modification notification by counting characters from the start
   // of the document; with them on, an append costs more the longer the history is.
+  // SurfaceTextEvents turns on the few it needs while an assistive technology listens.
   Send(SCI_SETMODEVENTMASK, 0);
+  textEvents_ = new SurfaceTextEvents(*this);
+  setAccessibleName(QStringLiteral("Console"));
 
   Send(SCI_SETWRAPMODE, SC_WRAP_NONE);
   // Keep the laid-out lines of the visible page: by default only the caret's line is kept, and
@@ -248,6 +250,9 @@ void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
     QsciScintilla::keyPressEvent(e);
   } else if (IsLineKey(e) && sink_ && sink_->LineKey(key)) {
     e->accept();
+  } else if (IsMenuKey(e)) {
+    MenuAtCaret();
+    e->accept();
   } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     // What Enter means is the owner's business: a line break only where the owner declines it.
     if (isReadOnly() || (sink_ && sink_->EnterPressed())) {
@@ -268,6 +273,13 @@ void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
   RefreshNumberMargin();
   if (sink_) {
     sink_->AfterKey();
+  }
+  textEvents_->Touch();
+}
+
+void ConsoleSurface::CaretPlaced() {
+  if (sink_) {
+    sink_->CaretPlaced();
   }
 }
 
@@ -329,6 +341,7 @@ void ConsoleSurface::mouseMoveEvent(QMouseEvent* e) {
 
 void ConsoleSurface::mouseReleaseEvent(QMouseEvent* e) {
   QsciScintilla::mouseReleaseEvent(e);
+  textEvents_->Touch();
   RefreshNumberMargin();  // a middle-button paste may have added lines
   if (e->button() == Qt::LeftButton) {
     pressInSelection_ = false;
@@ -344,6 +357,24 @@ void ConsoleSurface::mouseReleaseEvent(QMouseEvent* e) {
   if (!handled && button == kRightButton) {
     const std::unique_ptr<QMenu> menu(createStandardContextMenu());
     menu->exec(e->globalPosition().toPoint());
+  }
+}
+
+// Reported as a right click just below the caret (kept inside the view), the way a click there
+// would be, so the owner shows the same menu.
+void ConsoleSurface::MenuAtCaret() {
+  const long pos = Send(SCI_GETCURRENTPOS);
+  const long line = Send(SCI_LINEFROMPOSITION, static_cast<uintptr_t>(pos));
+  const QRect view = viewport()->rect();
+  const QPoint below(static_cast<int>(Send(SCI_POINTXFROMPOSITION, 0, pos)),
+                     static_cast<int>(Send(SCI_POINTYFROMPOSITION, 0, pos) +
+                                      Send(SCI_TEXTHEIGHT, static_cast<uintptr_t>(line))));
+  const QPoint inView(std::clamp(below.x(), 0, std::max(view.right(), 0)),
+                      std::clamp(below.y(), 0, std::max(view.bottom(), 0)));
+  const QPoint at = viewport()->mapTo(owner_, inView);
+  if (!sink_ || !sink_->MouseClick(kRightButton, 0, at.x(), at.y())) {
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    menu->exec(viewport()->mapToGlobal(inView));
   }
 }
 

@@ -13,9 +13,10 @@
 namespace pelorin {
 
 class EditorEvents;
+class SurfaceTextEvents;
 
-// Q_OBJECT gives the class its own name, which keeps QScintilla's accessibility object away
-// (see the .cpp).
+// Q_OBJECT gives the class its own name, by which its own accessibility object is found (see
+// SurfaceAccessible).
 class ConsoleSurface : public QsciScintilla {
   Q_OBJECT
 
@@ -41,6 +42,12 @@ class ConsoleSurface : public QsciScintilla {
 
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
 
+  // Offsets and events for assistive technologies.
+  SurfaceTextEvents& TextEvents() const { return *textEvents_; }
+  // Something other than a key or a click (an assistive technology) placed the caret or the
+  // selection: the owner decides again what the user may change.
+  void CaretPlaced();
+
   // The line-number margin is sized by hand: the modification notifications that would let
   // QScintilla react are switched off. Cheap unless the line count gains a digit.
   void RefreshNumberMargin(bool force = false);
@@ -65,10 +72,12 @@ class ConsoleSurface : public QsciScintilla {
   void SetUpMargins();
   void SetUpColours();
   long PositionAt(const QPoint& viewportPos) const;
+  void MenuAtCaret();
   bool InSelection(long pos) const;
 
   QWidget* owner_;
   EditorEvents* sink_ = nullptr;
+  SurfaceTextEvents* textEvents_ = nullptr;  // a child
   bool numbersShown_ = true;
   int numberDigits_ = 0;
   // A left press inside the selection would start a text drag; a drag can move text out of

@@ -24,6 +24,9 @@ class EditorEvents {
   virtual bool MouseClick(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) { return false; }
   // Enter while the surface is writable. True: the surface types no line break.
   virtual bool EnterPressed() { return true; }
+  // The caret or the selection was placed by something other than a key or a click (an
+  // assistive technology).
+  virtual void CaretPlaced() {}
 };
 
 }  // namespace pelorin

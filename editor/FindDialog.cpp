@@ -28,7 +28,9 @@ FindDialog::FindDialog(const QString& text, bool matchCase, QWidget* parent)
   buttons->addButton(findNext_, QDialogButtonBox::ActionRole);
 
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(tr("Find what:"), this));
+  auto* label = new QLabel(tr("Find what:"), this);
+  label->setBuddy(text_);  // the box's name for assistive technologies
+  row->addWidget(label);
   row->addWidget(text_, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(row);

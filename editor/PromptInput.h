@@ -39,6 +39,7 @@ class PromptInput : public EditorEvents {
   bool AfterKey() override;
   bool MouseClick(int button, int shift, int x, int y) override;
   bool EnterPressed() override;
+  void CaretPlaced() override { RefreshLineState(); }
 
   // The window's key release (it sees keys typed into the surface too). qtKey is a Qt::Key.
   void WindowKeyReleased(int qtKey);

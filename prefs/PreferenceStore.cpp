@@ -27,7 +27,7 @@ class StoredValues {
   StoredValues() {
     for (const char* name :
          {"WindowState", "WindowTop", "WindowLeft", "WindowWidth", "WindowHeight", "HighlightLine",
-          "LineNumbering", "VisibleSpaces", "FontSize"}) {
+          "LineNumbering", "VisibleSpaces", "FontSize", "DesktopColours"}) {
       values_.push_back({name, Registry::kRegDword});
     }
     for (const char* name : {"FontName", "StartDir"}) {
@@ -120,6 +120,7 @@ Preferences PreferenceStore::GetPrefsFromReg(QWidget& window) {
   if (auto dir = stored.Text("StartDir")) {
     prefs.PrefStartDir = *dir;
   }
+  prefs.PrefDesktopColours = stored.Number("DesktopColours") == 1;
   TellStoreNotice();
   return prefs;
 }
@@ -174,6 +175,10 @@ void PreferenceStore::SavePrefFont(const QString& name, qint16 size) {
     WriteText("FontName", name.toStdString());
     WriteNumber("FontSize", size);
   });
+}
+
+void PreferenceStore::SavePrefDesktopColours(bool on) {
+  Save([on] { WriteNumber("DesktopColours", on ? 1 : 0); });
 }
 
 void PreferenceStore::SaveWindowPlacement(const QWidget& window) {

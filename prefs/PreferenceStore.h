@@ -50,6 +50,7 @@ class PreferenceStore {
   void SavePrefVisibleSpaces(bool visible);
   void SavePrefHighlight(bool on);
   void SavePrefFont(const QString& name, qint16 size);
+  void SavePrefDesktopColours(bool on);
 
   // The close-time saving: "WindowState" (0 normal, 1 minimized, 2 maximized) and, in the
   // normal state only, the four placement values, written in one go: whole or not at all.

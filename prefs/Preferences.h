@@ -18,6 +18,8 @@ struct Preferences {
   QString PrefFontName = QStringLiteral("Courier New");
   qint16 PrefFontSize = 12;
   QString PrefStartDir = QString::fromStdString(DefaultStartDir());
+  // The console in the desktop's colours instead of its own.
+  bool PrefDesktopColours = false;
 };
 
 }  // namespace pelorin

@@ -11,6 +11,8 @@ packages=(
   libgtest-dev googletest
   # end-to-end tests and screenshots: a virtual display, synthetic input, the clipboard
   xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
+  # the accessibility end-to-end test: a session bus, the AT-SPI bus and registry, and a client
+  dbus-daemon at-spi2-core python3-pyatspi
   # sanitizer and fuzzing runtimes
   clang libclang-rt-14-dev
   # the Debian package: CPack's library dependencies come from dpkg-shlibdeps, found with file

@@ -233,6 +233,7 @@ void cSplitter::MovePanes() {
     const int x = Saturate(static_cast<long long>(splitterSize_) + position_);
     move(rightBottom_, x, 0, Saturate(static_cast<long long>(width) - x), height);
   }
+  emit Moved();
 }
 
 // The drag start position plus the cursor's travel along the axis since the drag began.

@@ -83,6 +83,8 @@ class cSplitter : public QObject {
   // bCancel false; a handler that sets bCancel prevents the drag. The arguments are references:
   // connect with a direct connection.
   void BeforeDrag(float& x, float& y, bool& bCancel);
+  // The panes were laid out again: the bar may stand elsewhere.
+  void Moved();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

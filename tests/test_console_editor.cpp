@@ -5,6 +5,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -133,7 +134,10 @@ TEST_F(ConsoleEditorTest, ClicksAreReportedAfterPlacingTheCaretAndOnlyAnUnclaime
   QTest::mouseClick(sci_->viewport(), Qt::RightButton, Qt::ControlModifier, At(0));
   QContextMenuEvent menu(QContextMenuEvent::Mouse, At(0), sci_->viewport()->mapToGlobal(At(0)));
   QApplication::sendEvent(sci_->viewport(), &menu);
-  EXPECT_EQ(clicks_, (std::vector<std::vector<int>>{{1, 1, 1}, {2, 2, 0}}));
+  // The keyboard's right click (the Menu key, Shift+F10) is a right click at the caret.
+  QTest::keyClick(sci_, Qt::Key_Menu);
+  QTest::keyClick(sci_, Qt::Key_F10, Qt::ShiftModifier);
+  EXPECT_EQ(clicks_, (std::vector<std::vector<int>>{{1, 1, 1}, {2, 2, 0}, {2, 0, 0}, {2, 0, 0}}));
   EXPECT_EQ(menus, 0) << "the owner claimed the right click";
   claim_ = false;
   QTest::mouseClick(sci_->viewport(), Qt::RightButton, {}, At(1));
@@ -278,6 +282,9 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
   editor_->RunEditorCommand(cmd::kFontDialog, true);
   editor_->AppendAtEnd("foo\nbar\nfoo bar");
   OnDialog([](QWidget* dialog) {
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(dialog->findChild<QObject*>("findText"))
+                  ->text(QAccessible::Name),
+              "Find what:");
     dialog->findChild<QObject*>("findText")->setProperty("text", "bar");
     QMetaObject::invokeMethod(dialog->findChild<QObject*>("findNext"), "click");
     QMetaObject::invokeMethod(dialog->findChild<QObject*>("findNext"), "click");

@@ -22,7 +22,7 @@ struct RecordingShell : ShellCommands {
   NOTE_ARG(ShowLineNumbers, bool, "Numbers")
   NOTE_ARG(SetPrefHighlightLine, bool, "Highlight") NOTE_ARG(SetHighlightRow, int, "Row")
   NOTE_ARG(AddDevider, int, "AddDevider") NOTE_ARG(RemoveDevider, int, "RemoveDevider")
-  NOTE(Interrupt)
+  NOTE(Interrupt) NOTE_ARG(SetDesktopColours, bool, "Colours") NOTE(SavePrefDesktopColours)
   bool running = false, selected = false;
   bool CommandRunning() override { return (calls << "Running", running); }
   bool HasSelection() override { return (calls << "Selected", selected); }
@@ -43,6 +43,7 @@ TEST(Dispatch, EachKeyMakesItsCallsInOrderAndOtherKeysNone) {
       "+PREF:LINENUM=Numbers1 SavePrefLineNumbering;-PREF:LINENUM=Numbers0 SavePrefLineNumbering;"
       "+PREF:HIGHLIGHT=Highlight1 CurrentLine Row41 SavePrefHighlight;"
       "-PREF:HIGHLIGHT=Highlight0 Row-1 SavePrefHighlight;"
+      "+PREF:COLOURS=Colours1 SavePrefDesktopColours;"
       "+FILE=;+EDIT:SEP1=;+GOTOPANEL=;+edit:copy=;+EDIT:COPY =;+=";
   for (const QString& row : table.split(';')) {
     RecordingShell shell;

@@ -9,9 +9,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +25,8 @@
 #include "console/ConsoleSession.h"
 #include "editor/ConsoleEditor.h"
 #include "prefs/Registry.h"
+#include "splitter/SplitterHandle.h"
+#include "splitter/cSplitter.h"
 #include "tests/support/TempDir.h"
 
 QT_BEGIN_NAMESPACE
@@ -181,7 +186,9 @@ TEST_F(Shell, MenuSwitchesActOnTheSurfaceTheStoreAndTheNextStart) {
       {"PREF:SPACES", "VisibleSpaces", false, [](ConsoleEditor& e) { return e.SpacesVisible(); }},
       {"PREF:LINENUM", "LineNumbering", true, [](ConsoleEditor& e) { return e.ShowLineNumbers(); }},
       {"PREF:HIGHLIGHT", "HighlightLine", false,
-       [](ConsoleEditor& e) { return e.HighlightRow() == e.CurrentLine(); }}};
+       [](ConsoleEditor& e) { return e.HighlightRow() == e.CurrentLine(); }},
+      {"PREF:COLOURS", "DesktopColours", false,
+       [](ConsoleEditor& e) { return e.DesktopColours(); }}};
   for (const auto& [key, stored, initially, shown] : switches) {
     BarItem* item = shell_->Bars().FindItem(key);
     EXPECT_EQ(std::pair(shown(editor), item->CheckMark()), std::pair(initially, initially));
@@ -196,6 +203,91 @@ TEST_F(Shell, MenuSwitchesActOnTheSurfaceTheStoreAndTheNextStart) {
   Open({home_});
   EXPECT_FALSE(shell_->Editor().ShowLineNumbers());
   EXPECT_FALSE(shell_->Bars().FindItem("PREF:LINENUM")->CheckMark());
+}
+
+// The menu items an assistive technology finds under iface (drop-downs included): the names of
+// those that have one; unnamed counts the others. Separators carry no command and no name.
+void MenuItemNames(QAccessibleInterface* iface, QStringList& names, int& unnamed) {
+  for (int i = 0; i < iface->childCount(); ++i) {
+    QAccessibleInterface* child = iface->child(i);
+    if (child == nullptr) {
+      continue;
+    }
+    if (child->role() == QAccessible::MenuItem) {
+      const QString name = child->text(QAccessible::Name);
+      name.isEmpty() ? ++unnamed : (names << name, 0);
+    }
+    MenuItemNames(child, names, unnamed);
+  }
+}
+
+QString Name(QObject* object) {
+  return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+}
+
+QAccessible::Role Role(QObject* object) {
+  return QAccessible::queryAccessibleInterface(object)->role();
+}
+
+TEST_F(Shell, EveryMenuItemPanelAndPartHasANameAndTheKeysReachEveryPart) {
+  frmShell& shell = Open({home_});
+  CommandBar& bars = shell.Bars();
+  QStringList names;
+  int unnamed = 0, commands = 0;
+  MenuItemNames(QAccessible::queryAccessibleInterface(bars.Element(0)->MenuRow()), names, unnamed);
+  MenuItemNames(QAccessible::queryAccessibleInterface(bars.FindBar("POPUPbar")->Menu()), names,
+                unnamed);
+  for (const char* bar : {"MAINbar", "FILEbar", "EDITbar", "PREFbar", "HELPbar", "POPUPbar"}) {
+    for (const BarItem* item : bars.FindBar(bar)->Items()) {
+      commands += item->Style() != ItemStyle::Separator;
+    }
+  }
+  EXPECT_EQ(unnamed, 0);
+  EXPECT_EQ(names.size(), commands) << names.join(", ").toStdString();
+  EXPECT_TRUE(names.contains("Go to Line...") && names.contains("Add divider line"));
+  EXPECT_EQ(Name(bars.Element(0)->MenuRow()), "Main bar");
+
+  const std::pair<PanelMode, QString> panels[] = {{PanelMode::GoToLine, "Go to:"},
+                                                  {PanelMode::AddDivider, "Add divider:"},
+                                                  {PanelMode::RemoveDivider, "Remove divider:"}};
+  for (const auto& [mode, caption] : panels) {
+    shell.ShowBottomPanel(mode);
+    EXPECT_EQ(Name(&shell.TextGoto()), caption);
+  }
+  EXPECT_EQ(std::pair(Role(&shell), Name(&shell)),
+            std::pair(QAccessible::Window, shell.windowTitle()));
+  EXPECT_EQ(std::pair(Role(&shell.DirLS()), Name(&shell.DirLS())),
+            std::pair(QAccessible::Tree, QString("Folder tree")));
+  EXPECT_EQ(std::pair(Role(Surface()), Name(Surface())),
+            std::pair(QAccessible::Terminal, QString("Console")));
+  SplitterHandle& bar = shell.SplitterBar();
+  EXPECT_EQ(std::pair(Role(&bar), Name(&bar)),
+            std::pair(QAccessible::Splitter, QString("Splitter bar")));
+
+  // F6 and Ctrl+Tab go round the parts, the open panel's box included; Shift+F6 goes back.
+  shell.DirLS().setFocus();
+  std::vector<QWidget*> reached;
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_F6), QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::Key_F6),
+        QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
+    QTest::keySequence(QApplication::focusWidget(), keys);
+    reached.push_back(QApplication::focusWidget());
+  }
+  EXPECT_EQ(reached, (std::vector<QWidget*>{&bar, Surface(), &shell.TextGoto(), &shell.DirLS(),
+                                            &shell.TextGoto()}));
+  // On the bar the arrow keys move it.
+  bar.setFocus();
+  const int at = shell.Splitter().Position();
+  QTest::keyClick(&bar, Qt::Key_Right);
+  QTest::keyClick(&bar, Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_EQ(shell.Splitter().Position(), at + SplitterHandle::kStep + SplitterHandle::kBigStep);
+  EXPECT_EQ(shell.DirLS().width(), shell.Splitter().Position());
+  // F10 opens the first menu of the menu row.
+  QTest::keyClick(&bar, Qt::Key_F10);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu, bars.FindBar("FILEbar")->Menu());
+  menu->close();
 }
 
 TEST_F(Shell, UpRecallsACommandOfAnEarlierRun) {

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QImage>
+#include <QTest>
 
 #include "qtsupport/InputCodes.h"
 #include "splitter/DragBar.h"
 #include "splitter/SplitterError.h"
+#include "splitter/SplitterHandle.h"
 #include "splitter/cSplitter.h"
 
 namespace pelorin {
@@ -143,6 +146,35 @@ TEST(SplitterDrag, LiveModeMovesThePanesOnEveryMoveAndStopsAtTheLimit) {
   EXPECT_FLOAT_EQ(rig.Proportion(), 100.0F * 200 / 300);
   rig.Up(90, 2000);
   EXPECT_FLOAT_EQ(rig.Proportion(), 100.0F * 288 / 300);
+}
+
+TEST(SplitterHandle, FollowsTheBarLetsTheMouseThroughAndMovesItWithinItsLimits) {
+  Rig rig;
+  SplitterHandle handle(rig);
+  EXPECT_EQ(handle.geometry(), QRect(200, 0, 4, 300));
+  // The container still finds no child over the bar, so its events stay the bar's.
+  EXPECT_EQ(rig.container->childAt(202, 50), nullptr);
+  rig.Down(202, 50);
+  rig.Up(262, 50);
+  EXPECT_EQ(handle.geometry(), QRect(260, 0, 4, 300));
+
+  for (const auto& [key, modifiers, position] : {std::tuple(Qt::Key_Left, Qt::NoModifier, 250),
+                                                 std::tuple(Qt::Key_Down, Qt::NoModifier, 260),
+                                                 std::tuple(Qt::Key_Left, Qt::ControlModifier, 160),
+                                                 std::tuple(Qt::Key_PageDown, Qt::NoModifier, 260),
+                                                 std::tuple(Qt::Key_Home, Qt::NoModifier, 8),
+                                                 std::tuple(Qt::Key_End, Qt::NoModifier, 588)}) {
+    QTest::keyClick(&handle, key, modifiers);
+    EXPECT_EQ(std::pair(rig.Position(), rig.left->width()), std::pair(position, position)) << key;
+  }
+  EXPECT_EQ(handle.x(), 588);
+  // Assistive technologies read and set the position as the handle's value.
+  QAccessibleValueInterface* value =
+      QAccessible::queryAccessibleInterface(&handle)->valueInterface();
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->currentValue().toInt(), 588);
+  value->setCurrentValue(300);
+  EXPECT_EQ(rig.left->width(), 300);
 }
 
 TEST(SplitterDragBar, InvertsEveryOtherPixelBeneathAndLeavesNoTrace) {
