@@ -185,8 +185,12 @@ bool HistoryLock::PauseBeforeRetry(int attempt, Clock::time_point until) {
   }
   // Short steps: a window holds the lock for a moment only, and a long sleep could miss every
   // moment it is free while another window adds command after command.
+  if (attempt < 8) {
+    std::this_thread::yield();
+    return true;
+  }
   using std::chrono::milliseconds;
-  const milliseconds step = milliseconds(attempt < 2 ? 1 : attempt < 4 ? 2 : 5);
+  const milliseconds step = milliseconds(attempt < 10 ? 1 : attempt < 12 ? 2 : 5);
   std::this_thread::sleep_for(std::min<Clock::duration>(step, until - now));
   return true;
 }
