@@ -164,14 +164,16 @@ std::size_t EscapeFilter::StringC2(unsigned char second) {
 void EscapeFilter::Feed(std::string_view text, Sink& sink) {
   std::size_t i = 0;
   if (heldC2_ && !text.empty()) {
+    // The call before ended on C2: inside a string it may end it or be part of it; otherwise
+    // (or once a string ended before it) it is read as text with this byte.
     heldC2_ = false;
-    bool text2 = state_ == State::Ground;
+    bool c2IsText = state_ == State::Ground;
     if (state_ == State::String) {
       const std::size_t read = StringC2(static_cast<unsigned char>(text[0]));
-      text2 = read == 0;
+      c2IsText = read == 0;
       i = read == 0 ? 0 : read - 1;  // the C2 itself came in the call before
     }
-    if (text2) {
+    if (c2IsText) {
       i = GroundC2(text, 0, sink);
     }
   }
