@@ -266,7 +266,7 @@ std::size_t EscapeFilter::Step(std::string_view text, std::size_t i) {
       // Only what can still belong to the string is searched for its end: the bytes that fit,
       // and the one after them, which may end it.
       const std::size_t room = longest_ - held_;
-      const std::string_view rest = text.substr(i, room + 1);
+      const std::string_view rest = text.substr(i, std::min(room, text.size() - i) + 1);
       const std::size_t found = rest.find_first_of(kStringStops);
       if (found == std::string_view::npos) {
         if (rest.size() <= room) {
