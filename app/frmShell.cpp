@@ -26,6 +26,7 @@
 #include "editor/ConsoleEditor.h"
 #include "editor/PromptInput.h"
 #include "platform/Twips.h"
+#include "prefs/HistoryKeeper.h"
 #include "splitter/SplitterHandle.h"
 #include "splitter/cSplitter.h"
 
@@ -58,6 +59,7 @@ frmShell::frmShell(const QStringList& arguments, QWidget* parent)
 
 // Unloading: the last step of the window.
 frmShell::~frmShell() {
+  history_.reset();  // what is still to be added gets its half second, then the thread ends
   qApp->removeEventFilter(this);
   Editor_->SetEventSink(nullptr);
   SetProcessErrorMode(kNoFaultDialog);
@@ -99,12 +101,20 @@ void frmShell::Form_Load(const QStringList& arguments) {
   session_ = std::make_unique<ConsoleSession>(*Editor_, [this](const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
   });
-  // The commands of earlier windows, for Up; a file that cannot be read starts the history
-  // empty, and a command that cannot be added to it is still recalled in this window.
-  std::vector<std::string> earlier;
-  historyFile_.Load(earlier);
-  session_->UseHistory(earlier,
-                       [this](const std::string& command) { historyFile_.Append(command); });
+  // The commands of earlier windows, for Up, arrive from the keeper's thread once it has read
+  // them: the window never waits for the file. A file that cannot be read leaves the history
+  // to this window's commands, and a command that cannot be added to it is still recalled here.
+  session_->UseHistory({}, [this](const std::string& command) {
+    if (history_) {
+      history_->Append(command);
+    }
+  });
+  history_ =
+      std::make_unique<HistoryKeeper>(HistoryFile(), [this](std::vector<std::string> earlier) {
+        QMetaObject::invokeMethod(
+            this, [this, earlier = std::move(earlier)] { session_->History().AddEarlier(earlier); },
+            Qt::QueuedConnection);
+      });
   promptInput_ = std::make_unique<PromptInput>(*Editor_, *session_,
                                                [this] { return prefs_.PrefHighlightLine; });
   promptInput_->SetContextMenu([this](int x, int y) { ShowContextMenu(x, y); });

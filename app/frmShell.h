@@ -11,7 +11,6 @@
 #include "app/CommandDispatch.h"
 #include "app/Menus.h"
 #include "editor/BottomBar.h"
-#include "prefs/HistoryFile.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 
@@ -25,6 +24,7 @@ class CommandBar;
 class ConsoleEditor;
 class ConsoleSession;
 class FolderTree;
+class HistoryKeeper;
 class KeyboardReach;
 class PromptInput;
 class SplitterHandle;
@@ -97,7 +97,7 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
 
   Preferences prefs_;
   PreferenceStore store_;
-  HistoryFile historyFile_;
+  std::unique_ptr<HistoryKeeper> history_;
   BottomPanels panels_;
 
   CommandBar* CommandBar_ = nullptr;

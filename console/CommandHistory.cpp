@@ -1,12 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/CommandHistory.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace pelorin {
 
 namespace {
 
 bool IsBlank(const std::string& command) {
   return command.find_first_not_of(" \t") == std::string::npos;
+}
+
+bool HoldsLineBreak(const std::string& command) {
+  return command.find_first_of("\r\n") != std::string::npos;
 }
 
 }  // namespace
@@ -20,7 +27,8 @@ CommandHistory::CommandHistory(const std::vector<std::string>& earlier) {
 bool CommandHistory::Add(const std::string& command) {
   shown_ = entries_.size();
   typed_.clear();
-  if (IsBlank(command) || (!entries_.empty() && entries_.back() == command)) {
+  if (IsBlank(command) || HoldsLineBreak(command) ||
+      (!entries_.empty() && entries_.back() == command)) {
     return false;
   }
   entries_.push_back(command);
@@ -29,6 +37,21 @@ bool CommandHistory::Add(const std::string& command) {
   }
   shown_ = entries_.size();
   return true;
+}
+
+void CommandHistory::AddEarlier(const std::vector<std::string>& earlier) {
+  const bool typing = shown_ == entries_.size();
+  std::deque<std::string> joined = CommandHistory(earlier).entries_;
+  if (!joined.empty() && !entries_.empty() && joined.back() == entries_.front()) {
+    joined.pop_back();  // the same command twice in a row is kept once
+  }
+  const std::size_t added = joined.size();
+  joined.insert(joined.end(), std::make_move_iterator(entries_.begin()),
+                std::make_move_iterator(entries_.end()));
+  const std::size_t dropped = joined.size() - std::min(joined.size(), kCapacity);
+  joined.erase(joined.begin(), joined.begin() + static_cast<std::ptrdiff_t>(dropped));
+  entries_ = std::move(joined);
+  shown_ = typing ? entries_.size() : shown_ + added - std::min(dropped, shown_ + added);
 }
 
 std::optional<std::string> CommandHistory::Older(const std::string& typed) {

@@ -2,8 +2,10 @@
 #pragma once
 
 // The commands run so far, for Up and Down on the input line: the last kCapacity of them, oldest
-// first. A blank command is not kept, nor one that is the same as the one before it. Going up
-// keeps the line being typed as the newest entry, and going down past the newest returns to it.
+// first. A blank command is not kept, nor one that is the same as the one before it, nor one
+// holding a line break (from a file written elsewhere: the input line is one line, and such a
+// command could not have been typed there). Going up keeps the line being typed as the newest
+// entry, and going down past the newest returns to it.
 
 #include <cstddef>
 #include <deque>
@@ -23,6 +25,9 @@ class CommandHistory {
   // A command was run, exactly as typed. True when it was kept (then it belongs in the file
   // too). Either way, the next Up starts again from the newest entry.
   bool Add(const std::string& command);
+  // What earlier windows kept (oldest first), arriving once this window runs: it goes before
+  // the commands run here, and Up goes on from the entry it has reached.
+  void AddEarlier(const std::vector<std::string>& earlier);
 
   // Up: the entry before the one shown; typed is the text behind the prompt now, kept when Up
   // leaves the line being typed. Nothing when there is no older entry.

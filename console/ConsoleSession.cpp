@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::string_view kCaptionSuffix = " - Pelorin";
 constexpr std::string_view kBusyCaption = "Working... - Pelorin";
-constexpr std::string_view kPathNotFound = ": Path not found";
 
 }  // namespace
 
@@ -162,8 +161,9 @@ void ConsoleSession::DirLS_FolderChange(const std::string& path) {
   }
   const bool empty = view_.LineCount() == 1 && view_.LineText(0).empty();
   std::string text = empty ? std::string() : std::string(LineEnd());
-  if (!TrySetCurrentDir(path)) {
-    text.append(ShownPath(path)).append(kPathNotFound).append(LineEnd());
+  // A folder that is there but cannot be entered says why, as cd does.
+  if (const SysError rc = SetCurrentDir(path)) {
+    text.append(ShownPath(path)).append(CdFailureText(rc)).append(LineEnd());
   }
   AppendText(text + Prompt());
   SetIdleCaption();

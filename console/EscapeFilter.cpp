@@ -87,17 +87,28 @@ void EscapeFilter::Emit(std::string_view text, Sink& sink) {
 
 void EscapeFilter::StartEscape() {
   state_ = State::Escape;
+  held_ = 0;
 }
 
 void EscapeFilter::StartCsi() {
   state_ = State::Csi;
+  held_ = 0;
   params_.clear();
   csiUsable_ = true;
 }
 
 void EscapeFilter::StartString() {
   state_ = State::String;
-  stringBytes_ = 0;
+  held_ = 0;
+}
+
+bool EscapeFilter::Holds() {
+  if (held_ == longest_) {
+    state_ = State::Ground;
+    return false;
+  }
+  ++held_;
+  return true;
 }
 
 bool EscapeFilter::C1(unsigned char second) {
@@ -121,24 +132,49 @@ bool EscapeFilter::C1(unsigned char second) {
   return true;
 }
 
+std::size_t EscapeFilter::GroundC2(std::string_view text, std::size_t next, Sink& sink) {
+  const auto second = static_cast<unsigned char>(text[next]);
+  if (C1(second)) {
+    return next + 1;
+  }
+  if (IsContinuation(second)) {
+    const char character[] = {'\xC2', text[next]};  // whole, so a line break cannot split it
+    Emit(std::string_view(character, 2), sink);
+    return next + 1;
+  }
+  Emit("\xC2", sink);
+  return next;
+}
+
+std::size_t EscapeFilter::StringC2(unsigned char second) {
+  if (second == 0x9C) {  // ST
+    state_ = State::Ground;
+    return 2;
+  }
+  // A character of U+0080 to U+00BF is two bytes of the string; a C2 before anything else, one.
+  const std::size_t size = IsContinuation(second) ? 2 : 1;
+  if (longest_ - held_ < size) {
+    state_ = State::Ground;
+    return 0;
+  }
+  held_ += size;
+  return size;
+}
+
 void EscapeFilter::Feed(std::string_view text, Sink& sink) {
   std::size_t i = 0;
   if (heldC2_ && !text.empty()) {
+    // The call before ended on C2: inside a string it may end it or be part of it; otherwise
+    // (or once a string ended before it) it is read as text with this byte.
     heldC2_ = false;
-    const auto second = static_cast<unsigned char>(text[0]);
+    bool c2IsText = state_ == State::Ground;
     if (state_ == State::String) {
-      if (second == 0x9C) {  // ST
-        state_ = State::Ground;
-        i = 1;
-      }
-    } else if (C1(second)) {
-      i = 1;
-    } else if (IsContinuation(second)) {
-      const char character[] = {'\xC2', text[0]};  // whole, so a line break cannot split it
-      Emit(std::string_view(character, 2), sink);
-      i = 1;
-    } else {
-      Emit("\xC2", sink);
+      const std::size_t read = StringC2(static_cast<unsigned char>(text[0]));
+      c2IsText = read == 0;
+      i = read == 0 ? 0 : read - 1;  // the C2 itself came in the call before
+    }
+    if (c2IsText) {
+      i = GroundC2(text, 0, sink);
     }
   }
   while (i < text.size()) {
@@ -163,13 +199,8 @@ void EscapeFilter::Feed(std::string_view text, Sink& sink) {
     } else if (c == kC1Lead) {
       if (i == text.size()) {
         heldC2_ = true;  // the next call tells whether a C1 control follows
-      } else if (C1(static_cast<unsigned char>(text[i]))) {
-        ++i;
-      } else if (IsContinuation(static_cast<unsigned char>(text[i]))) {
-        Emit(text.substr(i - 1, 2), sink);
-        ++i;
       } else {
-        Emit(text.substr(i - 1, 1), sink);
+        i = GroundC2(text, i, sink);
       }
     }
     // BEL: dropped
@@ -187,10 +218,13 @@ std::size_t EscapeFilter::Step(std::string_view text, std::size_t i) {
     case State::EscapeIntermediate:
       if (c == kEsc) {
         StartEscape();
-      } else if (c == kDel) {
-        // ignored inside a sequence
-      } else if (c >= 0x20 && c <= 0x2F) {
-        state_ = State::EscapeIntermediate;
+      } else if (c == kDel || (c >= 0x20 && c <= 0x2F)) {
+        if (!Holds()) {
+          return i;
+        }
+        if (c != kDel) {
+          state_ = State::EscapeIntermediate;
+        }
       } else if (state_ == State::Escape && c == '[') {
         StartCsi();
       } else if (state_ == State::Escape &&
@@ -204,37 +238,52 @@ std::size_t EscapeFilter::Step(std::string_view text, std::size_t i) {
       }
       return i + 1;
     case State::Csi:
-      if (c >= 0x30 && c <= 0x3F) {
-        // Digits and separators only: a private marker (< = > ?) makes it no colour sequence.
-        const bool plain = (c >= '0' && c <= '9') || c == ';' || c == ':';
-        if (!plain || params_.size() == kLongestParams) {
-          csiUsable_ = false;
-        } else if (csiUsable_) {
-          params_.push_back(static_cast<char>(c));
-        }
-      } else if (c >= 0x20 && c <= 0x2F) {
-        csiUsable_ = false;  // intermediate bytes
-      } else if (c >= 0x40 && c <= 0x7E) {
+      if (c >= 0x40 && c <= 0x7E) {
         EndCsi(static_cast<char>(c));
       } else if (c == kEsc) {
         StartEscape();
-      } else if (c != kDel) {
+      } else if (c == kDel || (c >= 0x20 && c <= 0x3F)) {
+        if (!Holds()) {
+          return i;
+        }
+        if (c >= 0x30 && c <= 0x3F) {
+          // Digits and separators only: a private marker (< = > ?) makes it no colour sequence.
+          const bool plain = (c >= '0' && c <= '9') || c == ';' || c == ':';
+          if (!plain || params_.size() == kLongestParams) {
+            csiUsable_ = false;
+          } else if (csiUsable_) {
+            params_.push_back(static_cast<char>(c));
+          }
+        } else if (c != kDel) {
+          csiUsable_ = false;  // intermediate bytes
+        }
+      } else {
         state_ = State::Ground;
         return i;
       }
       return i + 1;
     case State::String: {
-      const std::size_t stop = std::min(text.find_first_of(kStringStops, i), text.size());
-      if (stop - i > kLongestString - stringBytes_) {
-        // Too long for any real string: give up on it and show what follows.
-        const std::size_t resume = i + (kLongestString - stringBytes_);
+      // Only what can still belong to the string is searched for its end: the bytes that fit,
+      // and the one after them, which may end it.
+      const std::size_t room = longest_ - held_;
+      const std::string_view rest = text.substr(i, std::min(room, text.size() - i) + 1);
+      const std::size_t found = rest.find_first_of(kStringStops);
+      if (found == std::string_view::npos) {
+        if (rest.size() <= room) {
+          held_ += rest.size();
+          return i + rest.size();
+        }
+        // Too long for any real string: given up before the first character that does not
+        // fit, which is read as text with everything after it.
+        std::size_t resume = i + room;
+        while (resume > i && IsContinuation(static_cast<unsigned char>(text[resume]))) {
+          --resume;
+        }
         state_ = State::Ground;
         return resume;
       }
-      stringBytes_ += stop - i;
-      if (stop == text.size()) {
-        return stop;
-      }
+      held_ += found;
+      const std::size_t stop = i + found;
       const auto s = static_cast<unsigned char>(text[stop]);
       if (s == kEsc) {
         state_ = State::StringEscape;
@@ -243,12 +292,7 @@ std::size_t EscapeFilter::Step(std::string_view text, std::size_t i) {
           heldC2_ = true;
           return stop + 1;
         }
-        if (static_cast<unsigned char>(text[stop + 1]) == 0x9C) {  // ST
-          state_ = State::Ground;
-        } else {
-          stringBytes_ += 2;
-        }
-        return stop + 2;
+        return stop + StringC2(static_cast<unsigned char>(text[stop + 1]));
       } else {
         state_ = State::Ground;  // BEL, CAN, SUB
       }
@@ -349,7 +393,7 @@ void EscapeFilter::Finish(Sink& sink) {
   if (heldC2_ && state_ == State::Ground) {
     Emit("\xC2", sink);
   }
-  *this = EscapeFilter();
+  *this = EscapeFilter(longest_);
 }
 
 }  // namespace pelorin

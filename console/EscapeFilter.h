@@ -15,9 +15,11 @@
 //
 // A sequence may be split across any two calls: what is unfinished waits in the filter. Strings
 // (OSC and the others) end at BEL, ST (ESC \ or U+009C), CAN or SUB, or at an ESC that starts
-// something else; one longer than kLongestString is dropped from there on, so a stray
-// introducer in damaged output cannot hide the rest of it. An escape or control sequence ends at
-// the first character its grammar does not allow, and that character is read as text again.
+// something else. An escape or control sequence ends at the first character its grammar does not
+// allow, and that character is read as text again. No sequence holds more than the longest
+// there is (kLongestString bytes after its introducer): one that would is given up before the
+// first character that does not fit (its end still ends it), and that character and all that
+// follows are read as text, so a stray introducer in damaged output cannot hide the rest of it.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +33,9 @@ namespace pelorin {
 class EscapeFilter {
  public:
   static constexpr std::size_t kLongestString = 1 << 20;
+
+  // longest: the most bytes a sequence may hold (smaller only where tests need it).
+  explicit EscapeFilter(std::size_t longest = kLongestString) : longest_(longest) {}
 
   // Receives the stream's content, in order.
   class Sink {
@@ -56,6 +61,14 @@ class EscapeFilter {
   std::size_t Step(std::string_view text, std::size_t i);
   // Handles a C1 control (the byte after C2); false for a byte that is no C1 control.
   bool C1(unsigned char second);
+  // A C2 read as text, whose next byte is text[next]: a C1 control or a character. Returns the
+  // index of the next byte to read.
+  std::size_t GroundC2(std::string_view text, std::size_t next, Sink& sink);
+  // A C2 inside a string, followed by second: returns how many of the two bytes were read, 0
+  // when the string ended before the C2.
+  std::size_t StringC2(unsigned char second);
+  // Whether one more byte fits the sequence; when not, it is given up and the byte is text.
+  bool Holds();
   void StartEscape();
   void StartCsi();
   void StartString();
@@ -66,9 +79,10 @@ class EscapeFilter {
   State state_ = State::Ground;
   std::string params_;     // the parameter bytes of the control sequence being read
   bool csiUsable_ = true;  // no intermediate bytes, no private marker, not too long
-  std::size_t stringBytes_ = 0;
-  bool heldC2_ = false;  // the stream's last byte was C2, which may begin a C1 control
-  TextStyle style_;      // what the text gets
+  std::size_t longest_;
+  std::size_t held_ = 0;  // bytes the sequence being read holds so far
+  bool heldC2_ = false;   // the stream's last byte was C2, which may begin a C1 control
+  TextStyle style_;       // what the text gets
   // The colours asked for before reverse video is applied.
   std::uint32_t fore_ = TextStyle::kDefaultFore;
   std::uint32_t back_ = TextStyle::kDefaultBack;

@@ -6,16 +6,20 @@
 
 namespace pelorin {
 
-OutputComposer::OutputComposer(std::string lineEnd, std::size_t longestLine)
-    : lineEnd_(std::move(lineEnd)), longestLine_(longestLine) {}
+OutputComposer::OutputComposer(std::string lineEnd, std::size_t longestLine,
+                               std::size_t longestSequence)
+    : lineEnd_(std::move(lineEnd)), longestLine_(longestLine), longestSequence_(longestSequence) {
+  Restart();
+}
 
 void OutputComposer::Restart() {
   for (StreamSide* side : {&out_, &err_}) {
-    side->filter = EscapeFilter();
+    side->filter = EscapeFilter(longestSequence_);
     side->crPending = side->returnPending = side->interrupted = false;
   }
   owner_ = Owner::None;
   continued_ = false;
+  breaks_ = 0;
   lineBytes_ = 0;
 }
 
@@ -104,6 +108,7 @@ void OutputComposer::EndLine() {
   AppendRaw(lineEnd_, TextStyle{});
   owner_ = Owner::None;
   continued_ = false;
+  breaks_ = 0;
   lineBytes_ = 0;
 }
 
@@ -112,21 +117,29 @@ void OutputComposer::SoftBreak() {
   edits_->softBreaks.push_back(edits_->text.size());
   AppendRaw(lineEnd_, TextStyle{});
   continued_ = true;
+  ++breaks_;
   lineBytes_ = 0;
-  lineStart_ = edits_->text.size();
 }
 
-// The last line keeps its label only. What this tick already put on it is taken back; a line
-// from an earlier tick is rewritten on the surface.
+// The line keeps its label only, on its first piece. What this tick already put on it is taken
+// back; a line from an earlier tick is rewritten on the surface, from its first piece.
 void OutputComposer::ClearLine() {
   std::string& text = edits_->text;
   std::vector<StyledRun>& runs = edits_->runs;
+  std::vector<std::size_t>& softBreaks = edits_->softBreaks;
+  continued_ = false;
   if (lineStart_ == std::string::npos) {
+    // Every soft break of this tick is the line's own: the others are on the surface already.
     edits_->rewriteLine = true;
     edits_->keepBytes = LabelBytes();
+    edits_->linesBack = breaks_ - softBreaks.size();
     lineStart_ = 0;
   }
+  breaks_ = 0;
   text.resize(lineStart_);
+  while (!softBreaks.empty() && softBreaks.back() >= lineStart_) {
+    softBreaks.pop_back();
+  }
   while (!runs.empty() && runs.back().begin >= lineStart_) {
     runs.pop_back();
   }

@@ -11,7 +11,8 @@
 //   two pipes.
 // - LF and CR LF end a line; every line end written is the program's own (LineEnd()).
 // - A CR not followed by LF returns to the start of the current line (after the label of an
-//   error line): the next text of that stream replaces the line. The line is not blanked until
+//   error line): the next text of that stream replaces the line, all the surface lines it was
+//   drawn on (see soft breaks below). The line is not blanked until
 //   that text comes, so the last state of a progress line stays. Replacing rather than
 //   overwriting character by character is deliberate: progress output redraws whole lines, and
 //   the erase-to-end-of-line that tools send after shorter text is removed here, so overwriting
@@ -43,7 +44,9 @@ class OutputComposer {
   static constexpr std::string_view kErrLabel = "STDERR: ";
   static constexpr std::size_t kLongestLine = 16384;  // bytes of one surface line
 
-  explicit OutputComposer(std::string lineEnd = LineEnd(), std::size_t longestLine = kLongestLine);
+  // longestSequence: the most bytes an escape or control sequence may hold (EscapeFilter).
+  explicit OutputComposer(std::string lineEnd = LineEnd(), std::size_t longestLine = kLongestLine,
+                          std::size_t longestSequence = EscapeFilter::kLongestString);
   OutputComposer(const OutputComposer&) = delete;
   OutputComposer& operator=(const OutputComposer&) = delete;
 
@@ -96,14 +99,16 @@ class OutputComposer {
 
   std::string lineEnd_;
   std::size_t longestLine_;
+  std::size_t longestSequence_;
   StreamSide out_{*this, Owner::Out};
   StreamSide err_{*this, Owner::Err};
   Owner owner_ = Owner::None;  // whose text the last line holds; None: the line is empty
   bool continued_ = false;     // the last line continues a longer one after a soft break
+  std::size_t breaks_ = 0;     // soft breaks in the line so far, this tick's included
   std::size_t lineBytes_ = 0;  // bytes on the last line, label included
   OutputEdits* edits_ = nullptr;
-  // Where the last line's text (after its label) starts in edits_->text; npos when the line
-  // began in an earlier tick.
+  // Where the line's text (after its label, in its first piece) starts in edits_->text; npos
+  // when the line began in an earlier tick.
   std::size_t lineStart_ = std::string::npos;
 };
 

@@ -21,15 +21,20 @@ struct StyledRun {
 };
 
 // Applied in this order:
-// 1. when rewriteLine: the last line keeps only its first keepBytes bytes (the label);
+// 1. when rewriteLine: the line goes back to its first keepBytes bytes (the label). A line that
+//    was broken by soft breaks begins linesBack surface lines above the last one: its first
+//    piece keeps those bytes and every piece after it goes;
 // 2. text goes at the very end, with runs giving the look of the parts that are not plain;
 // 3. the line ends that begin at the offsets in softBreaks (into text) are the surface's own,
 //    put in where a line grew too long to draw: the command never wrote them, so whatever is
 //    copied leaves them out.
-// Plain output has no runs at all. A rewrite only ever touches the last line.
+// Plain output has no runs at all. A rewrite only ever touches the last line of output, whose
+// pieces hold what was written since its first piece: its cost is that line's, whatever came
+// before it.
 struct OutputEdits {
   bool rewriteLine = false;
   std::size_t keepBytes = 0;
+  std::size_t linesBack = 0;
   std::string text;
   std::vector<StyledRun> runs;
   std::vector<std::size_t> softBreaks;

@@ -186,9 +186,20 @@ void ConsoleEditor::ApplyOutput(const OutputEdits& edits) {
     WritableScope writable(surface_);
     const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
     if (edits.rewriteLine) {
-      const long from =
-          std::min(length, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, LineCount() - 1) +
-                               static_cast<long>(edits.keepBytes));
+      const long back = std::min(static_cast<long>(edits.linesBack), long{LineCount() - 1});
+      const long first = LineCount() - 1 - back;
+      const long from = std::min(
+          length, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<uintptr_t>(first)) +
+                      static_cast<long>(edits.keepBytes));
+      // The marks of deleted lines pass to the line before them: the first piece, which
+      // continues nothing, must not get the pieces' marks.
+      constexpr long kSoftBreak = 1L << ConsoleSurface::kSoftBreakMarker;
+      for (long line = first + 1; line <= first + back; ++line) {
+        while (Send(QsciScintillaBase::SCI_MARKERGET, static_cast<uintptr_t>(line)) & kSoftBreak) {
+          Send(QsciScintillaBase::SCI_MARKERDELETE, static_cast<uintptr_t>(line),
+               ConsoleSurface::kSoftBreakMarker);
+        }
+      }
       Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), length - from);
     }
     const long base = Send(QsciScintillaBase::SCI_GETLENGTH);

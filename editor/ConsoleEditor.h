@@ -53,10 +53,11 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   // as written (a prompt is never broken); commands' output comes through ApplyOutput, which
   // brings its long lines already broken.
   void AppendAtEnd(std::string_view utf8) override;
-  // Rewrites the last line's tail, appends the text like AppendAtEnd, colours its runs (the
-  // default colours are the surface's own; bold shows the basic colours as their bright
-  // versions, since this surface cannot draw single ranges bold) and marks the lines that
-  // continue after a soft break. Costs what the edits hold, whatever the history's length.
+  // Rewrites the tail of the last line of output (all its pieces), appends the text like
+  // AppendAtEnd, colours its runs (the default colours are the surface's own; bold shows the
+  // basic colours as their bright versions, since this surface cannot draw single ranges bold)
+  // and marks the lines that continue after a soft break. Costs what the edits hold, whatever
+  // the history's length.
   void ApplyOutput(const OutputEdits& edits) override;
 
   // The caret's offset in bytes from the start of its line.

@@ -43,7 +43,7 @@ class Fd {
 };
 
 // A descriptor is usable when it is the user's own and of the kind expected; a file is made
-// private if it is not.
+// private if it is not (its owner's bits kept: a read-only file stays read-only).
 SysError CheckOwn(int fd, bool folder) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
@@ -58,10 +58,18 @@ SysError CheckOwn(int fd, bool folder) {
   if (!S_ISREG(st.st_mode)) {
     return EINVAL;
   }
-  if ((st.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0) {
+  const mode_t mode = st.st_mode & 07777;
+  if ((mode & ~mode_t{0600}) != 0 && ::fchmod(fd, mode & 0600) != 0) {
     return LastError();
   }
   return 0;
+}
+
+// The file is there and its owner may not write it: the user made it read-only.
+bool IsReadOnly(int dir) {
+  struct stat st {};
+  return ::fstatat(dir, kFileName, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+         (st.st_mode & S_IWUSR) == 0;
 }
 
 // A file of the folder, never through a symbolic link (ELOOP), only when it is the user's own.
@@ -94,20 +102,30 @@ SysError WriteAll(int fd, std::string_view bytes) {
 
 class PosixHistoryLock final : public HistoryLock {
  public:
-  PosixHistoryLock(int dir, int lock) : dir_(dir), lock_(lock) {}
+  PosixHistoryLock(int dir, int lock) : dir_(dir), lock_(lock), readOnly_(IsReadOnly(dir)) {}
 
-  SysError Read(std::string& bytes) override {
+  SysError ReadTail(std::size_t most, std::string& bytes, bool& whole) override {
     bytes.clear();
+    whole = true;
     int raw = -1;
     if (const SysError rc = OpenIn(dir_.get(), kFileName, O_RDONLY, raw)) {
       return rc == ENOENT ? 0 : rc;
     }
     const Fd fd(raw);
-    char buf[16384];
-    for (;;) {
-      const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+      return LastError();
+    }
+    const auto size = static_cast<std::size_t>(st.st_size);
+    const std::size_t from = size > most ? size - most : 0;
+    whole = from == 0;
+    bytes.resize(size - from);
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n =
+          ::pread(fd.get(), bytes.data() + got, bytes.size() - got, static_cast<off_t>(from + got));
       if (n == 0) {
-        return 0;
+        break;  // cut shorter meanwhile
       }
       if (n < 0) {
         if (errno == EINTR) {
@@ -115,20 +133,52 @@ class PosixHistoryLock final : public HistoryLock {
         }
         return LastError();
       }
-      bytes.append(buf, static_cast<std::size_t>(n));
+      got += static_cast<std::size_t>(n);
     }
+    bytes.resize(got);
+    return 0;
   }
 
-  SysError Append(std::string_view bytes) override {
+  bool ReadOnly() const override { return readOnly_; }
+
+  SysError Append(std::string_view record) override {
+    if (readOnly_) {
+      return EACCES;
+    }
     int raw = -1;
-    if (const SysError rc = OpenIn(dir_.get(), kFileName, O_WRONLY | O_CREAT | O_APPEND, raw)) {
+    if (const SysError rc = OpenIn(dir_.get(), kFileName, O_RDWR | O_CREAT | O_APPEND, raw)) {
       return rc;
     }
     const Fd fd(raw);
-    return WriteAll(fd.get(), bytes);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+      return LastError();
+    }
+    std::string bytes;
+    char last = '\n';
+    if (st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1 && last != '\n') {
+      bytes = "\n";  // the line a crash cut short stays a line of its own
+    }
+    bytes.append(record);
+    ssize_t n = 0;
+    do {
+      n = ::write(fd.get(), bytes.data(), bytes.size());
+    } while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(bytes.size())) {
+      return 0;
+    }
+    // A short write says no reason; a full disk is what stops one.
+    const SysError rc = n < 0 ? LastError() : static_cast<SysError>(ENOSPC);
+    if (n > 0) {
+      (void)!::ftruncate(fd.get(), st.st_size);
+    }
+    return rc;
   }
 
   SysError Replace(std::string_view bytes) override {
+    if (readOnly_) {
+      return EACCES;
+    }
     const std::string temp = std::string(kFileName) + "." + std::to_string(::getpid()) + ".tmp";
     int raw = ::openat(dir_.get(), temp.c_str(),
                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -155,6 +205,7 @@ class PosixHistoryLock final : public HistoryLock {
  private:
   Fd dir_;
   Fd lock_;  // closing it lets the lock go
+  bool readOnly_;
 };
 
 }  // namespace
@@ -164,7 +215,8 @@ std::string HistoryFile::DefaultFolder() {
   return config.empty() ? std::string() : config + "/pelorin";
 }
 
-SysError HistoryLock::Acquire(const std::string& folder, std::unique_ptr<HistoryLock>& lock) {
+SysError HistoryLock::Acquire(const std::string& folder, Clock::time_point until,
+                              std::unique_ptr<HistoryLock>& lock) {
   if (folder.empty()) {
     return ENOENT;
   }
@@ -184,13 +236,21 @@ SysError HistoryLock::Acquire(const std::string& folder, std::unique_ptr<History
     return rc;
   }
   Fd lockFd(raw);
-  while (::flock(raw, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      return LastError();
+  for (int attempt = 0; ::flock(raw, LOCK_EX | LOCK_NB) != 0; ++attempt) {
+    const int e = errno;
+    if (e == EINTR) {
+      continue;
+    }
+    if (e != EWOULDBLOCK || !PauseBeforeRetry(attempt, until)) {
+      return static_cast<SysError>(e);
     }
   }
   lock = std::make_unique<PosixHistoryLock>(dirFd.release(), lockFd.release());
   return 0;
+}
+
+bool HistoryLock::IsBusy(SysError code) {
+  return code == EWOULDBLOCK;
 }
 
 }  // namespace pelorin

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -95,6 +96,19 @@ SysError MakeFolders(const std::string& folder) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : static_cast<SysError>(ERROR_DIRECTORY);
 }
 
+// The file is there and carries the read-only attribute: the user made it read-only.
+bool IsReadOnly(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+SysError SeekTo(HANDLE h, std::uint64_t offset) {
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  return ::SetFilePointerEx(h, at, nullptr, FILE_BEGIN) ? 0 : LastError();
+}
+
 class WinHistoryLock final : public HistoryLock {
  public:
   explicit WinHistoryLock(std::string folder) : folder_(std::move(folder)) {}
@@ -103,45 +117,104 @@ class WinHistoryLock final : public HistoryLock {
     ::UnlockFileEx(lock_.get(), 0, MAXDWORD, MAXDWORD, &at);
   }
 
-  SysError TakeLock() {
+  SysError TakeLock(Clock::time_point until) {
     if (const SysError rc =
             Open(PathIn(folder_, kLockName), GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, lock_)) {
       return rc;
     }
-    OVERLAPPED at{};
-    return ::LockFileEx(lock_.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &at)
-               ? 0
-               : LastError();
+    for (int attempt = 0;; ++attempt) {
+      OVERLAPPED at{};
+      if (::LockFileEx(lock_.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                       MAXDWORD, MAXDWORD, &at)) {
+        readOnly_ = IsReadOnly(PathIn(folder_, kFileName));
+        return 0;
+      }
+      const SysError rc = LastError();
+      if (!IsBusy(rc) || !PauseBeforeRetry(attempt, until)) {
+        return rc;
+      }
+    }
   }
 
-  SysError Read(std::string& bytes) override {
+  SysError ReadTail(std::size_t most, std::string& bytes, bool& whole) override {
     bytes.clear();
+    whole = true;
     Handle file;
     if (const SysError rc = Open(PathIn(folder_, kFileName), GENERIC_READ, OPEN_EXISTING, file)) {
       return rc == ERROR_FILE_NOT_FOUND ? 0 : rc;
     }
-    char buf[16384];
-    for (;;) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) {
+      return LastError();
+    }
+    const auto total = static_cast<std::uint64_t>(size.QuadPart);
+    const std::uint64_t from = total > most ? total - most : 0;
+    whole = from == 0;
+    if (const SysError rc = SeekTo(file.get(), from)) {
+      return rc;
+    }
+    bytes.resize(static_cast<std::size_t>(total - from));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
       DWORD n = 0;
-      if (!::ReadFile(file.get(), buf, sizeof buf, &n, nullptr)) {
+      if (!::ReadFile(file.get(), bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &n,
+                      nullptr)) {
         return LastError();
       }
       if (n == 0) {
-        return 0;
+        break;  // cut shorter meanwhile
       }
-      bytes.append(buf, n);
+      got += n;
     }
+    bytes.resize(got);
+    return 0;
   }
 
-  SysError Append(std::string_view bytes) override {
+  bool ReadOnly() const override { return readOnly_; }
+
+  SysError Append(std::string_view record) override {
+    if (readOnly_) {
+      return ERROR_ACCESS_DENIED;
+    }
     Handle file;
-    if (const SysError rc = Open(PathIn(folder_, kFileName), FILE_APPEND_DATA, OPEN_ALWAYS, file)) {
+    if (const SysError rc =
+            Open(PathIn(folder_, kFileName), GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, file)) {
       return rc;
     }
-    return WriteAll(file.get(), bytes);
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) {
+      return LastError();
+    }
+    const auto end = static_cast<std::uint64_t>(size.QuadPart);
+    std::string bytes;
+    char last = '\n';
+    DWORD n = 0;
+    if (end > 0 && SeekTo(file.get(), end - 1) == 0 &&
+        ::ReadFile(file.get(), &last, 1, &n, nullptr) && n == 1 && last != '\n') {
+      bytes = "\n";  // the line a crash cut short stays a line of its own
+    }
+    bytes.append(record);
+    if (const SysError rc = SeekTo(file.get(), end)) {
+      return rc;
+    }
+    DWORD written = 0;
+    const BOOL ok =
+        ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (ok && written == bytes.size()) {
+      return 0;
+    }
+    // A short write says no reason; a full disk is what stops one.
+    const SysError rc = ok ? static_cast<SysError>(ERROR_DISK_FULL) : LastError();
+    if (written > 0 && SeekTo(file.get(), end) == 0) {
+      ::SetEndOfFile(file.get());
+    }
+    return rc;
   }
 
   SysError Replace(std::string_view bytes) override {
+    if (readOnly_) {
+      return ERROR_ACCESS_DENIED;
+    }
     const std::wstring target = PathIn(folder_, kFileName);
     const std::wstring temp = PathIn(
         folder_, std::string(kFileName) + "." + std::to_string(::GetCurrentProcessId()) + ".tmp");
@@ -171,6 +244,7 @@ class WinHistoryLock final : public HistoryLock {
  private:
   std::string folder_;
   Handle lock_;
+  bool readOnly_ = false;
 };
 
 }  // namespace
@@ -184,7 +258,8 @@ std::string HistoryFile::DefaultFolder() {
   return win::Narrow(std::wstring_view(buf, n)) + "\\Pelorin";
 }
 
-SysError HistoryLock::Acquire(const std::string& folder, std::unique_ptr<HistoryLock>& lock) {
+SysError HistoryLock::Acquire(const std::string& folder, Clock::time_point until,
+                              std::unique_ptr<HistoryLock>& lock) {
   if (folder.empty()) {
     return ERROR_PATH_NOT_FOUND;
   }
@@ -192,11 +267,15 @@ SysError HistoryLock::Acquire(const std::string& folder, std::unique_ptr<History
     return rc;
   }
   auto taken = std::make_unique<WinHistoryLock>(folder);
-  if (const SysError rc = taken->TakeLock()) {
+  if (const SysError rc = taken->TakeLock(until)) {
     return rc;
   }
   lock = std::move(taken);
   return 0;
+}
+
+bool HistoryLock::IsBusy(SysError code) {
+  return code == ERROR_LOCK_VIOLATION;
 }
 
 }  // namespace pelorin

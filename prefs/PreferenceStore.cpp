@@ -30,9 +30,11 @@ class StoredValues {
           "LineNumbering", "VisibleSpaces", "FontSize", "DesktopColours"}) {
       values_.push_back({name, Registry::kRegDword});
     }
-    for (const char* name : {"FontName", "StartDir"}) {
-      values_.push_back({name, Registry::kRegSz});
-    }
+    values_.push_back({"FontName", Registry::kRegSz});
+    // A folder whose name holds two percent signs is stored as an expanding text (the percent
+    // rule); it is read back as written: the folder's name, not a reference to expand.
+    values_.push_back({"StartDir", Registry::kRegSz});
+    values_.back().asWritten = true;
     Registry::GetValues(kRoot, kKeyPath, values_);
   }
 

@@ -88,14 +88,19 @@ std::string TypeMismatch(std::uint32_t stored, std::uint32_t requested) {
          std::to_string(requested);
 }
 
-TypedValue Decode(std::uint32_t type, const std::vector<std::uint8_t>& data, std::uint32_t size) {
+bool IsText(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz;
+}
+
+TypedValue Decode(std::uint32_t type, const std::vector<std::uint8_t>& data, std::uint32_t size,
+                  bool asWritten) {
   switch (type) {
     case kRegSz:
     case kRegMultiSz:
     case kRegExpandSz: {
       // The stored bytes less the terminator; a value stored without one (size 0) is empty.
       std::string text(data.begin(), data.begin() + (size > 0 ? size - 1 : 0));
-      if (type == kRegExpandSz) {
+      if (type == kRegExpandSz && !asWritten) {
         return ExpandEnvironment(text);
       }
       return text;
@@ -110,8 +115,12 @@ TypedValue Decode(std::uint32_t type, const std::vector<std::uint8_t>& data, std
   }
 }
 
-// GetValue on a key already open.
-bool ReadFromKey(regapi::Key* key, const std::string& name, std::uint32_t type, TypedValue& value) {
+// GetValue on a key already open; asWritten as NamedValue has it.
+bool ReadFromKey(regapi::Key* key, const std::string& name, std::uint32_t type, TypedValue& value,
+                 bool asWritten = false) {
+  const auto wanted = [&](std::uint32_t stored) {
+    return stored == type || (asWritten && IsText(type) && IsText(stored));
+  };
   // Another window may rewrite the value between the probe and the read: a value that grew in
   // between is probed again, a few times, rather than reported as a failure.
   constexpr int kAttempts = 3;
@@ -124,7 +133,7 @@ bool ReadFromKey(regapi::Key* key, const std::string& name, std::uint32_t type, 
       FailWithCode(rc);
       return false;
     }
-    if (stored != type) {
+    if (!wanted(stored)) {
       FailWithText(TypeMismatch(stored, type));
       return false;
     }
@@ -135,7 +144,7 @@ bool ReadFromKey(regapi::Key* key, const std::string& name, std::uint32_t type, 
     std::vector<std::uint8_t> data(capacity > 0 ? capacity : 1, 0);
     std::uint32_t readType = 0;
     rc = regapi::QueryValue(key, name, &readType, data.data(), &capacity);
-    const bool changed = rc == regapi::kMoreData || (rc == 0 && readType != type);
+    const bool changed = rc == regapi::kMoreData || (rc == 0 && readType != stored);
     if (changed && !integer && attempt < kAttempts) {
       continue;
     }
@@ -143,11 +152,11 @@ bool ReadFromKey(regapi::Key* key, const std::string& name, std::uint32_t type, 
       FailWithCode(rc);
       return false;
     }
-    if (readType != type) {
+    if (!wanted(readType)) {
       FailWithText(TypeMismatch(readType, type));
       return false;
     }
-    value = Decode(type, data, capacity);
+    value = Decode(readType, data, capacity, asWritten);
     return true;
   }
 }
@@ -276,7 +285,7 @@ bool GetValues(regapi::Root root, const std::string& path, std::vector<NamedValu
   const bool grouped = regapi::BeginGroup(key.get()) == 0;
   bool all = true;
   for (NamedValue& v : values) {
-    v.read = ReadFromKey(key.get(), v.name, v.type, v.value);
+    v.read = ReadFromKey(key.get(), v.name, v.type, v.value, v.asWritten);
     all = all && v.read;
   }
   if (grouped) {

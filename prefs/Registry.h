@@ -48,12 +48,15 @@ bool SetValue(regapi::Root root, const std::string& path, const std::string& nam
               std::uint32_t& type, const TypedValue& value);
 
 // One of several values read or written together: its name, its type (a write's receives the
-// code written) and the value; read tells whether a read delivered it.
+// code written) and the value; read tells whether a read delivered it. A read asWritten of a
+// text (code 1 or 2) takes it stored as either and gives it as it was written, without
+// expanding: what a write of code 1 stored as code 2 by the percent rule reads back the same.
 struct NamedValue {
   std::string name;
   std::uint32_t type = 0;
   TypedValue value = {};
   bool read = false;
+  bool asWritten = false;
 };
 
 // Reads several values under one key, each as GetValue would, all from one moment of the store

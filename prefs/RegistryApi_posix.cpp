@@ -11,8 +11,11 @@
 // back on a connection that writes nothing, not even the log's index, when the disk is full:
 // reading needs no free space.
 //
-// A file that is not a store (random bytes, a folder in its place, another program's tables)
-// is moved aside and a fresh store started. Failures speak the registry's codes where it has
+// The store is known by its two tables and the columns used here; the schema's version is kept
+// in the file (user_version). A store of another version (more tables or indexes, a later
+// version number) is used as it is. A file that is not a store (random bytes, a folder in its
+// place, no table of ours, or one without our columns) is moved aside and a fresh store
+// started. Failures speak the registry's codes where it has
 // one (2 missing key or value, which is ENOENT too; 5 access denied); otherwise the errno the
 // condition is best known by. A store still locked after the wait gives EBUSY.
 
@@ -22,11 +25,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "prefs/RegistryApi.h"
 #include "prefs/StoreFolder_posix.h"
@@ -147,41 +152,104 @@ int FoldLog(void* /*context*/, sqlite3* db, const char* name, int frames) {
   return SQLITE_OK;
 }
 
-// What the file holds: the two tables exactly as made here, nothing yet, something else, or
-// no database at all.
+// What the file holds: our tables (whatever else another version keeps beside them), nothing
+// of ours yet, something else, or no database at all.
 enum class Shape { kEmpty, kOurs, kForeign, kDamaged };
 
-// The tables as SQLite keeps their text; they are made with "IF NOT EXISTS" put in.
-constexpr std::string_view kCreateTable = "CREATE TABLE ";
-constexpr std::string_view kTables[] = {
-    "CREATE TABLE keys(root INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,"
-    " PRIMARY KEY(root, path)) WITHOUT ROWID",
-    "CREATE TABLE vals(root INTEGER NOT NULL, key TEXT NOT NULL COLLATE NOCASE,"
-    " name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,"
-    " PRIMARY KEY(root, key, name)) WITHOUT ROWID"};
+// The schema's version, kept in the file's header (PRAGMA user_version): 0 in stores made
+// before it was kept, which are the same.
+constexpr int kSchemaVersion = 1;
 
-// Reads what the file holds; gives SQLite's result when that cannot be told.
-int ReadShape(sqlite3* db, Shape& shape) {
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         sqlite3_strnicmp(a.data(), b.data(), static_cast<int>(a.size())) == 0;
+}
+
+struct Table {
+  const char* name;
+  const char* create;
+  std::initializer_list<std::string_view> columns;  // those used here
+};
+const Table kTables[] = {
+    {"keys",
+     "CREATE TABLE IF NOT EXISTS keys(root INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,"
+     " PRIMARY KEY(root, path)) WITHOUT ROWID",
+     {"root", "path"}},
+    {"vals",
+     "CREATE TABLE IF NOT EXISTS vals(root INTEGER NOT NULL, key TEXT NOT NULL COLLATE NOCASE,"
+     " name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,"
+     " PRIMARY KEY(root, key, name)) WITHOUT ROWID",
+     {"root", "key", "name", "type", "data"}}};
+
+// Steps a query to its end, handing each row to row.
+template <typename Row>
+int EachRow(sqlite3* db, const char* sql, const char* parameter, Row row) {
   sqlite3_stmt* raw = nullptr;
-  int rc = sqlite3_prepare_v2(
-      db, "SELECT sql FROM sqlite_master WHERE name NOT LIKE 'sqlite!_%' ESCAPE '!'", -1, &raw,
-      nullptr);
+  int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
   const Stmt stmt(raw);
-  int ours = 0;
-  int others = 0;
+  if (rc == SQLITE_OK && parameter != nullptr) {
+    rc = sqlite3_bind_text(stmt.get(), 1, parameter, -1, SQLITE_STATIC);
+  }
   while (rc == SQLITE_OK || rc == SQLITE_ROW) {
     rc = sqlite3_step(stmt.get());
     if (rc == SQLITE_ROW) {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-      const std::string_view sql = text != nullptr ? text : "";
-      ++(std::find(std::begin(kTables), std::end(kTables), sql) != std::end(kTables) ? ours
-                                                                                     : others);
+      row(std::string_view(text != nullptr ? text : ""));
     }
   }
-  if (rc == SQLITE_DONE) {
-    shape = others == 0 && ours == 0                     ? Shape::kEmpty
-            : others == 0 && ours == std::ssize(kTables) ? Shape::kOurs
-                                                         : Shape::kForeign;
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// Whether the table has every column used here.
+int HasColumns(sqlite3* db, const Table& table, bool& has) {
+  std::size_t found = 0;
+  const int rc = EachRow(
+      db, "SELECT name FROM pragma_table_info(?1)", table.name, [&](std::string_view column) {
+        found += std::count_if(table.columns.begin(), table.columns.end(),
+                               [&](std::string_view c) { return EqualNoCase(c, column); });
+      });
+  has = found == table.columns.size();
+  return rc;
+}
+
+// Reads what the file holds and its schema version; gives SQLite's result when that cannot be
+// told.
+int ReadShape(sqlite3* db, Shape& shape, int& version) {
+  int ours = 0;
+  int others = 0;
+  bool broken = false;
+  std::vector<const Table*> present;
+  int rc = EachRow(db,
+                   "SELECT name FROM sqlite_master WHERE type='table'"
+                   " AND name NOT LIKE 'sqlite!_%' ESCAPE '!'",
+                   nullptr, [&](std::string_view name) {
+                     const auto it =
+                         std::find_if(std::begin(kTables), std::end(kTables),
+                                      [&](const Table& t) { return EqualNoCase(t.name, name); });
+                     if (it != std::end(kTables)) {
+                       present.push_back(&*it);
+                     } else {
+                       ++others;
+                     }
+                   });
+  for (const Table* table : present) {
+    bool has = false;
+    if (rc == SQLITE_OK) {
+      rc = HasColumns(db, *table, has);
+    }
+    ++ours;
+    broken = broken || !has;
+  }
+  if (rc == SQLITE_OK) {
+    rc = EachRow(db, "PRAGMA user_version", nullptr,
+                 [&](std::string_view v) { version = std::atoi(std::string(v).c_str()); });
+  }
+  if (rc == SQLITE_OK) {
+    // One of our tables alone is a store made part way: the other is made with it.
+    shape = broken                        ? Shape::kForeign
+            : ours == std::ssize(kTables) ? Shape::kOurs
+            : ours > 0 || others == 0     ? Shape::kEmpty
+                                          : Shape::kForeign;
     return SQLITE_OK;
   }
   if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT) {
@@ -191,14 +259,17 @@ int ReadShape(sqlite3* db, Shape& shape) {
   return rc;
 }
 
-SysError MakeTables(sqlite3* db) {
-  return InTransaction(db, [db] {
-    for (const std::string_view table : kTables) {
-      std::string sql(table);
-      sql.insert(kCreateTable.size(), "IF NOT EXISTS ");
-      if (SysError rc = Exec(db, sql.c_str())) {
+// Makes what is missing of the tables; a store without a schema version gets this one's.
+SysError MakeTables(sqlite3* db, int version) {
+  return InTransaction(db, [db, version] {
+    for (const Table& table : kTables) {
+      if (SysError rc = Exec(db, table.create)) {
         return rc;
       }
+    }
+    if (version == 0) {
+      const std::string pragma = "PRAGMA user_version=" + std::to_string(kSchemaVersion);
+      return Exec(db, pragma.c_str());
     }
     return SysError{0};
   });
@@ -277,11 +348,12 @@ SysError OpenStore(Use use, Db& db) {
       return kFileNotFound;
     }
     Shape shape = Shape::kDamaged;
+    int version = 0;
     if (usable) {
       if (SysError rc = Connect(folder, false, db)) {
         return rc;
       }
-      int rc = ReadShape(db.get(), shape);
+      int rc = ReadShape(db.get(), shape, version);
       const int primary = rc & 0xFF;
       if (use == Use::kRead && (primary == SQLITE_IOERR || primary == SQLITE_FULL ||
                                 primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY)) {
@@ -291,7 +363,7 @@ SysError OpenStore(Use use, Db& db) {
         if (SysError e = Connect(folder, true, db)) {
           return e;
         }
-        rc = ReadShape(db.get(), shape);
+        rc = ReadShape(db.get(), shape, version);
       }
       if (rc != SQLITE_OK) {
         return FromSqlite(db.get(), rc);
@@ -304,13 +376,17 @@ SysError OpenStore(Use use, Db& db) {
       if (SysError e = Exec(db.get(), "PRAGMA synchronous=NORMAL")) {
         return e;
       }
+      if (shape == Shape::kOurs && version == 0 && use != Use::kRead) {
+        // Made before the version was kept: it is this version's (a failure changes nothing).
+        MakeTables(db.get(), version);
+      }
       if (!create) {
         return shape == Shape::kOurs ? 0 : kFileNotFound;
       }
       // A fresh file becomes WAL, and so does one another program switched out of it; if
       // another process holds it just now it stays as it is, which is just as safe.
       Exec(db.get(), "PRAGMA journal_mode=WAL");
-      return shape == Shape::kOurs ? 0 : MakeTables(db.get());
+      return shape == Shape::kOurs ? 0 : MakeTables(db.get(), version);
     }
     db.reset();
     const SysError moved = folder.MoveAside();

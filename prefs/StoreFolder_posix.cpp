@@ -40,7 +40,8 @@ std::string LinkTarget(int folder, const char* name) {
 }
 
 // Refuses what is a link (name in folder) or another user's; tightens the user's own to its
-// owner's bits through chmod, refusing when that fails.
+// owner's bits through chmod (a file's without execute: 0600 at most, a folder's 0700),
+// refusing when that fails.
 template <typename Chmod>
 SysError CheckOwnAndPrivate(const struct stat& st, int folder, const char* name,
                             const std::string& path, Chmod chmod) {
@@ -52,7 +53,8 @@ SysError CheckOwnAndPrivate(const struct stat& st, int folder, const char* name,
     return Refuse(path + " belongs to another user; the store opens only its user's own files.");
   }
   const mode_t mode = st.st_mode & 07777;
-  if ((mode & ~mode_t{0700}) != 0 && chmod(mode & 0700) != 0) {
+  const mode_t allowed = S_ISDIR(st.st_mode) ? 0700 : 0600;
+  if ((mode & ~allowed) != 0 && chmod(mode & allowed) != 0) {
     return Refuse(path + " cannot be made private to its user: " + std::strerror(errno) + ".");
   }
   return 0;

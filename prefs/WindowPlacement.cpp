@@ -126,7 +126,11 @@ void ApplyPlacement(QWidget& window, const StoredPlacement& stored) {
   target = BringOntoScreen(target, screens);
 
   const QSize margins = frame.size() - window.size();
-  window.move(target.topLeft());  // a top-level window's position is that of its frame
+  // Without a stored position the window system places the window; a move would pin it to the
+  // corner.
+  if (stored.top || stored.left) {
+    window.move(target.topLeft());  // a top-level window's position is that of its frame
+  }
   window.resize(target.size() - margins);
   if (!window.isVisible() && sized) {
     new OuterSizeKeeper(window, target.size());

@@ -33,8 +33,9 @@ inline constexpr QSize kMinUsableSize(320, 200);
 QRect BringOntoScreen(const QRect& frame, const QList<QRect>& screens);
 
 // Applies the stored values to the window's outer frame, brought onto a screen; a width or
-// height below kMinUsableSize is left out. A window not
-// yet shown has no frame yet: its size is corrected once the window system reports the frame.
+// height below kMinUsableSize is left out, and a window without a stored position is not moved
+// (the window system places it). A window not yet shown has no frame yet: its size is corrected
+// once the window system reports the frame.
 void ApplyPlacement(QWidget& window, const StoredPlacement& stored);
 
 // The window's outer frame in twips, in the order top, left, width, height.

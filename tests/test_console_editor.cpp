@@ -229,6 +229,20 @@ TEST_F(ConsoleEditorTest, OutputIsColouredAndCopiedAsTheCommandWroteIt) {
   editor_->RunEditorCommand(cmd::kCopy);
   EXPECT_EQ(QApplication::clipboard()->text(),
             "/home>ls\nplain red bright back rev\n" + QString(10, 'a') + "bbZ");
+  OutputEdits longer;
+  longer.text = "\nccc";  // a third piece
+  longer.softBreaks = {0};
+  editor_->ApplyOutput(longer);
+  OutputEdits whole;  // the whole line of output, from its first piece on
+  whole.rewriteLine = true;
+  whole.linesBack = 2;
+  whole.keepBytes = 3;
+  whole.text = "Y\nnext";
+  editor_->ApplyOutput(whole);
+  editor_->RunEditorCommand(cmd::kSelectAll);
+  editor_->RunEditorCommand(cmd::kCopy);
+  EXPECT_EQ(QApplication::clipboard()->text(), "/home>ls\nplain red bright back rev\naaaY\nnext")
+      << "the line that stays continues nothing";
 }
 
 TEST_F(ConsoleEditorTest, FindNextWrapsAndMarksDividersAndHighlightAreIndependent) {

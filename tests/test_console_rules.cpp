@@ -168,10 +168,13 @@ TEST_F(ConsoleRules, CdTakesQuotesEscapesAndHomeAndSaysWhyAFolderCannotBeEntered
     refused += "cd locked\nlocked: " + std::string(std::strerror(EACCES)) + "\n" + prompt_;
   }
   EXPECT_TRUE(Text().ends_with(refused)) << Text();
+  // The folder tree's choice (the start folder) says why too.
   Tree(sub);
   Tree(home_ + "/gone");
+  Tree(file);
   EXPECT_EQ(CurrentDirectory(), sub);
-  EXPECT_TRUE(Text().ends_with("\n" + sub + ">\n" + home_ + "/gone: Path not found\n" + sub + ">"))
+  EXPECT_TRUE(Text().ends_with("\n" + sub + ">\n" + home_ + "/gone: Path not found\n" + sub +
+                               ">\n" + file + ": " + std::strerror(ENOTDIR) + "\n" + sub + ">"))
       << Text();
 }
 
@@ -229,7 +232,10 @@ TEST_F(ConsoleRules, EnterTakesTheLastLineOnlyPasteLeavesTheTailAndF2RecallsTheC
 
 TEST_F(ConsoleRules, UpAndDownRecallCommandsOnTheInputLineOnly) {
   std::vector<std::string> kept;
-  session_.UseHistory({"echo earlier"}, [&](const std::string& c) { kept.push_back(c); });
+  // A record holding a line break (written by hand, or by another program) cannot stand on the
+  // input line, nor could it have been typed there: Up passes over it.
+  session_.UseHistory({"echo earlier", "two\nlines"},
+                      [&](const std::string& c) { kept.push_back(c); });
   Run("echo one");
   Run("echo one");  // the same twice in a row is kept once
   Run("echo  two");

@@ -3,9 +3,14 @@
 // across restarts and between windows.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <mutex>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -13,12 +18,17 @@
 
 #include "console/CommandHistory.h"
 #include "prefs/HistoryFile.h"
+#include "prefs/HistoryKeeper.h"
 #include "tests/support/TempDir.h"
 
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "tests/support/LockHolder.h"
 #endif
 
 namespace pelorin {
@@ -92,13 +102,51 @@ TEST(HistoryFile, EveryCommandIsOneRecordWhateverItHolds) {
   EXPECT_EQ(HistoryFile::Decode("a\\tb\\\nlast"), (Strings{"a\\tb\\", "last"}));
 }
 
+TEST(CommandHistory, EarlierCommandsArrivingLateGoBeforeThisWindowsAndUpGoesOn) {
+  CommandHistory history;
+  history.Add("mine 1");
+  history.Add("mine 2");
+  EXPECT_EQ(history.Older("typed"), "mine 2") << "Up while the file is still being read";
+  history.AddEarlier({"old 1", "old\nbroken", "old 2", "mine 1"});
+  EXPECT_EQ(Entries(history), (Strings{"old 1", "old 2", "mine 1", "mine 2"}))
+      << "no line break, the same command twice in a row once";
+  EXPECT_EQ(history.Older(""), "mine 1");
+  EXPECT_EQ(history.Older(""), "old 2");
+  EXPECT_EQ(history.Older(""), "old 1");
+  EXPECT_EQ(history.Older(""), std::nullopt);
+  for (int i = 0; i < 3; ++i)
+    history.Newer();
+  EXPECT_EQ(history.Newer(), "typed");
+
+  Strings many;
+  for (int i = 0; i < 1000; ++i)
+    many.push_back("old " + std::to_string(i));
+  history.AddEarlier(many);
+  ASSERT_EQ(history.Entries().size(), CommandHistory::kCapacity);
+  EXPECT_EQ(history.Entries().front(), "old 4");
+  EXPECT_EQ(history.Older("again"), "mine 2") << "Up starts from the newest";
+}
+
 class HistoryFileTest : public ::testing::Test {
  protected:
   std::string Folder() const { return dir_.path() + "/pelorin"; }
   Strings Load(std::size_t keep = HistoryFile::kKeep) {
     Strings commands;
-    EXPECT_EQ(HistoryFile(Folder(), keep).Load(commands), 0u);
+    EXPECT_EQ(HistoryFile(Folder(), keep, Noted()).Load(commands), 0u);
     return commands;
+  }
+  // What the history says in the log, from any thread.
+  HistoryFile::Note Noted() {
+    return [this](const std::string& line) {
+      const std::lock_guard<std::mutex> hold(notesMutex_);
+      notes_.push_back(line);
+    };
+  }
+  std::size_t NotesHolding(const std::string& text) {
+    const std::lock_guard<std::mutex> hold(notesMutex_);
+    return static_cast<std::size_t>(std::count_if(
+        notes_.begin(), notes_.end(),
+        [&](const std::string& note) { return note.find(text) != std::string::npos; }));
   }
   std::size_t LinesOnDisk() const {
     std::ifstream in(Folder() + "/history");
@@ -106,6 +154,8 @@ class HistoryFileTest : public ::testing::Test {
         std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
   }
   test::TempDir dir_;
+  std::mutex notesMutex_;
+  Strings notes_;
 };
 
 TEST_F(HistoryFileTest, SurvivesARestartAndIsCutBackNowAndThen) {
@@ -198,7 +248,152 @@ TEST_F(HistoryFileTest, TwoWindowsAddingAtOnceLoseNothing) {
   CheckWriters(Load(1000), 700, true);
 }
 
+TEST_F(HistoryFileTest, EntriesTooLongToRecallAreSkippedAndOnlyTheTailOfAHugeFileIsRead) {
+  fs::create_directories(Folder());
+  std::ofstream(Folder() + "/history", std::ios::binary) << "old\n"
+                                                         << std::string(100000, 'x') << "\nnew\n";
+  EXPECT_EQ(Load(), (Strings{"old", "new"}));
+  EXPECT_EQ(NotesHolding("1 command in the history file in " + Folder() +
+                         " longer than 65536 bytes was left out"),
+            1u);
+  EXPECT_EQ(Load(), (Strings{"old", "new"}));
+  EXPECT_EQ(notes_.size(), 1u) << "the file was cut back to what is kept";
+
+  // A gigabyte of nothing (a sparse file) before the last records: only the tail is read, and
+  // the file is cut back to what is kept.
+#ifdef _WIN32
+  constexpr std::streamoff kHuge = 16 << 20;  // a file without holes there: still far past it
+#else
+  constexpr std::streamoff kHuge = 1 << 30;
+#endif
+  {
+    std::ofstream out(Folder() + "/history", std::ios::binary | std::ios::trunc);
+    out.seekp(kHuge - 1);
+    out << "\na\nb\n";
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const Strings loaded = Load();
+  ASSERT_EQ(loaded.size(), 2u);  // (a failure must not print a gigabyte)
+  EXPECT_EQ(loaded, (Strings{"a", "b"}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(PELORIN_TIMING_SLACK));
+  EXPECT_EQ(fs::file_size(Folder() + "/history"), 4u);
+}
+
 #ifndef _WIN32
+TEST_F(HistoryFileTest, ALockHeldElsewhereIsWaitedForHalfASecondAtMost) {
+  ASSERT_EQ(HistoryFile(Folder()).Append("kept"), 0u);
+  const test::LockHolder holder(Folder() + "/history.lock", 3);
+  ASSERT_TRUE(holder.Held());
+  HistoryFile file(Folder());
+  Strings loaded;
+  for (const auto& attempt : std::initializer_list<std::function<SysError()>>{
+           [&] { return file.Load(loaded); }, [&] { return file.Append("lost"); }}) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(attempt(), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(500 + 300 * PELORIN_TIMING_SLACK));
+  }
+  EXPECT_TRUE(loaded.empty());
+}
+
+TEST_F(HistoryFileTest, ARecordIsWrittenWholeOrNotAtAll) {
+  ASSERT_EQ(HistoryFile(Folder()).Append("before"), 0u);
+  const std::string path = Folder() + "/history";
+  // A file size limit stands in for a full disk: a write past it stops short (SIGXFSZ ignored,
+  // as a program that must not die of it would have it).
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  const rlimit full{fs::file_size(path) + 6, saved.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+  const SysError refused = HistoryFile(Folder()).Append(": full-disk");
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, oldHandler);
+  EXPECT_NE(refused, 0u);
+  EXPECT_EQ(fs::file_size(path), 7u) << "the part that fitted was taken back";
+  ASSERT_EQ(HistoryFile(Folder()).Append(": after-space-freed"), 0u);
+  EXPECT_EQ(Load(), (Strings{"before", ": after-space-freed"}));
+}
+
+TEST_F(HistoryFileTest, AReadOnlyHistoryIsReadAndNeverWrittenOrReplaced) {
+  fs::create_directories(Folder());
+  const std::string path = Folder() + "/history";
+  std::string records;
+  for (int i = 0; i < 20; ++i)
+    records += "c" + std::to_string(i) + "\n";
+  std::ofstream(path, std::ios::binary) << records;
+  ASSERT_EQ(::chmod(path.c_str(), 0400), 0);
+  HistoryFile file(Folder(), 10, Noted());  // far more than is kept: a writable one is cut back
+  Strings loaded;
+  EXPECT_EQ(file.Load(loaded), 0u);
+  EXPECT_EQ(loaded.size(), 10u);
+  EXPECT_EQ(loaded.back(), "c19");
+  EXPECT_NE(file.Append("new"), 0u);
+  EXPECT_NE(file.Append("newer"), 0u);
+  EXPECT_EQ(NotesHolding("is read-only"), 1u) << "said once";
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), records);
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read);
+}
+
+// The keeper's thread does every wait: the window hands it commands and goes on at once. The
+// earlier commands arrive once another program lets the lock go, the commands given meanwhile
+// are added after them in order; one that cannot be added in half a second is dropped and said
+// in the log, and going away waits half a second at most.
+TEST_F(HistoryFileTest, TheKeeperWaitsForTheLockSoTheWindowNeverDoes) {
+  using Clock = std::chrono::steady_clock;
+  using std::chrono::milliseconds;
+  const milliseconds slack(300 * PELORIN_TIMING_SLACK);
+  ASSERT_EQ(HistoryFile(Folder()).Append("earlier"), 0u);
+  const std::string lockFile = Folder() + "/history.lock";
+  {
+    test::LockHolder holder(lockFile, 1);
+    ASSERT_TRUE(holder.Held());
+    std::promise<Strings> loaded;
+    const auto start = Clock::now();
+    {
+      HistoryKeeper keeper(HistoryFile(Folder(), HistoryFile::kKeep, Noted()),
+                           [&](Strings earlier) { loaded.set_value(std::move(earlier)); });
+      keeper.Append("a");
+      keeper.Append("b");
+      EXPECT_LT(Clock::now() - start, slack) << "the window waited";
+      auto arrived = loaded.get_future();
+      ASSERT_EQ(arrived.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+      EXPECT_EQ(arrived.get(), Strings{"earlier"});
+    }
+  }
+  EXPECT_EQ(Load(), (Strings{"earlier", "a", "b"}));
+  EXPECT_EQ(notes_.size(), 0u);
+
+  std::promise<void> loaded;
+  std::optional<HistoryKeeper> keeper;
+  keeper.emplace(HistoryFile(Folder(), HistoryFile::kKeep, Noted()),
+                 [&](Strings) { loaded.set_value(); });
+  ASSERT_EQ(loaded.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  test::LockHolder holder(lockFile, 60);
+  ASSERT_TRUE(holder.Held());
+  keeper->Append("dropped");
+  const auto noted = [&] { return NotesHolding("was not added") == 1; };
+  for (const auto until = Clock::now() + std::chrono::seconds(20);
+       !noted() && Clock::now() < until;)
+    std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_TRUE(noted());
+  keeper->Append("at the close");
+  auto closing = Clock::now();
+  keeper.reset();
+  EXPECT_LT(Clock::now() - closing, milliseconds(500) + slack);
+  EXPECT_EQ(NotesHolding("was not added"), 2u);
+  // Gone before the lock let it read: the read never happens.
+  std::atomic<bool> read{false};
+  closing = Clock::now();
+  keeper.emplace(HistoryFile(Folder(), HistoryFile::kKeep, Noted()), [&](Strings) { read = true; });
+  keeper.reset();
+  EXPECT_LT(Clock::now() - closing, milliseconds(500) + slack);
+  EXPECT_FALSE(read);
+  holder.Release();
+  EXPECT_EQ(Load(), (Strings{"earlier", "a", "b"}));
+}
+
 TEST_F(HistoryFileTest, ALinkOrAFileOfAnotherUserIsNeverUsed) {
   ASSERT_EQ(HistoryFile(Folder()).Append("mine"), 0u);
   const std::string other = dir_.path() + "/other";

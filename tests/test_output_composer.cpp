@@ -23,8 +23,16 @@ struct Surface {
 
   void Apply(const OutputEdits& edits) {
     if (edits.rewriteLine) {
-      const std::size_t start =
-          text.find_last_of("\n~") == S::npos ? 0 : text.find_last_of("\n~") + 1;
+      // The surface line linesBack above the last, each line after it a continuation.
+      std::size_t start = text.size();
+      for (std::size_t back = 0;; ++back) {
+        const std::size_t end = start == 0 ? S::npos : text.find_last_of("\n~", start - 1);
+        start = end == S::npos ? 0 : end + 1;
+        if (back == edits.linesBack)
+          break;
+        ASSERT_TRUE(end != S::npos && text[end] == '~') << "a rewrite reaches past its line";
+        start = end;
+      }
       ASSERT_LE(start + edits.keepBytes, text.size()) << "rewrite keeps more than the line holds";
       text.resize(start + edits.keepBytes);
       looks.resize(text.size());
@@ -259,8 +267,14 @@ TEST(OutputComposer, LongLinesGoOnAfterSoftBreaksNeverInsideACharacter) {
   surface.Apply(composer.Feed("y\n123456789\xE2\x82\xAC", "abcdefg"));
   // The continuation of an error line is the same line: it carries no label of its own.
   EXPECT_EQ(surface.text, "xxxxxxxxxx~xxxxxxxxxx~xxxxxy\n123456789~\xE2\x82\xAC\nSTDERR: ab~cdefg");
-  surface.Apply(composer.Feed("", "\rZ"));  // a redraw touches the last piece only
-  EXPECT_EQ(surface.text.substr(surface.text.rfind('~')), "~Z");
+  // A redraw replaces the whole line, every piece of it, whether the pieces came in earlier
+  // ticks or in this one.
+  surface.Apply(composer.Feed("", "\rZ"));
+  EXPECT_EQ(surface.text, "xxxxxxxxxx~xxxxxxxxxx~xxxxxy\n123456789~\xE2\x82\xAC\nSTDERR: Z");
+  surface.Apply(composer.Feed(S(25, 'A') + "\rdone\n" + S(15, 'B'), ""));
+  surface.Apply(composer.Feed(S(15, 'C') + "\r", ""));
+  surface.Apply(composer.Feed("end\n", ""));
+  EXPECT_TRUE(surface.text.ends_with("\nSTDERR: Z\ndone\nend\n")) << surface.text;
 }
 
 TEST(OutputComposer, FinishSettlesWhatNothingCanCompleteAndTellsWhereThePromptGoes) {
@@ -291,6 +305,46 @@ TEST(OutputComposer, FinishSettlesWhatNothingCanCompleteAndTellsWhereThePromptGo
   // A stray introducer cannot hide more than the longest string there is.
   const S hidden(EscapeFilter::kLongestString, 'h');
   EXPECT_EQ(Text({{"\x1b]" + hidden, ""}, {"shown", ""}}), "shown");
+}
+
+// A sequence that never ends (a stray introducer in binary output, or output made to hide what
+// follows) ends at its cap, wherever that falls, and everything after it is shown: the bytes
+// at and after the cap, a character across it, another sequence begun inside it.
+TEST(OutputComposer, NoSequenceHidesWhatFollowsItsCap) {
+  constexpr std::size_t cap = EscapeFilter::kLongestString;
+  const S after = "\n1\n2\nEND\n";
+  const struct {
+    S head;
+    S shown;  // what the surface ends with
+  } cases[] = {
+      {"\x1b]" + S(cap - 2, 'a') + "\xC2\xB0", after},
+      {"\x1b]" + S(cap - 1, 'a') + "\xC2\xB0", "\xC2\xB0" + after},
+      {"\x1b]" + S(cap, 'a') + "\xC2\xB0", "\xC2\xB0" + after},
+      {"\x1b]" + S(cap - 1, 'a') + "\xC3\xA4", "\xC3\xA4" + after},
+      {"\x1bP" + S(cap, 'a') + "\x1b", after},
+      {"\x1b[" + S(cap + 5, '1'), "11111" + after},
+      {"\x1b(" + S(cap + 5, ' '), S(6, ' ') + after},  // the "(" counts
+  };
+  for (std::size_t n = 0; n < std::size(cases); ++n) {
+    const auto& c = cases[n];
+    for (const bool onErr : {false, true}) {
+      // In ticks of one pipe's worth, as the runner reads them.
+      const S bytes = c.head + after;
+      std::vector<std::pair<S, S>> ticks;
+      for (std::size_t at = 0; at < bytes.size(); at += 30720) {
+        const S tick = bytes.substr(at, 30720);
+        ticks.push_back(onErr ? std::pair<S, S>{"", tick} : std::pair<S, S>{tick, ""});
+      }
+      const S shown = Text(ticks, true);
+      const S tail = onErr ? "STDERR: " + c.shown.substr(0, c.shown.find('\n')) +
+                                 "\nSTDERR: 1\nSTDERR: 2\nSTDERR: END\n"
+                           : c.shown;
+      EXPECT_TRUE(shown.ends_with(tail))
+          << "case " << n << (onErr ? " on standard error" : "") << " shows "
+          << ::testing::PrintToString(
+                 shown.substr(shown.size() - std::min<std::size_t>(shown.size(), 24)));
+    }
+  }
 }
 
 }  // namespace

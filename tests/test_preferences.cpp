@@ -106,7 +106,31 @@ TEST_F(PreferencesTest, SwitchesAreOnOnlyForOneAndFontValuesOutOfTypeOrRangeAreA
   EXPECT_EQ(Open(window_), "000 Courier New 12 /");
 }
 
+// A folder whose name holds two percent signs is stored as an expanding text (the registry's
+// rule for such text) and read back as it was written, never expanded.
+TEST_F(PreferencesTest, AStartFolderWithPercentSignsComesBackAsWritten) {
+  test::ScopedCwd restore;
+  const std::string odd = dir_.path() + "/a%HOME%b";
+  std::filesystem::create_directory(odd);
+  ASSERT_TRUE(TrySetCurrentDir(odd));
+  const std::string saved = CurrentDirectory();
+  store_.SavePrefCurDir();
+  EXPECT_EQ(Open(window_), "010 Courier New 12 " + saved);
+}
+
 TEST_F(PreferencesTest, StoredStateAndPlacement) {
+  // Nothing stored: the window manager places the window; a stored size alone sizes it there.
+  QWidget first;
+  store_.GetPrefsFromReg(first);
+  EXPECT_FALSE(first.testAttribute(Qt::WA_Moved)) << "moved without a stored position";
+  const double dpi = window_.screen()->logicalDotsPerInchX();
+  Store("WindowWidth", PixelsToTwips(500, dpi));
+  Store("WindowHeight", PixelsToTwips(400, dpi));
+  QWidget sized;
+  store_.GetPrefsFromReg(sized);
+  EXPECT_FALSE(sized.testAttribute(Qt::WA_Moved)) << "moved without a stored position";
+  EXPECT_EQ(sized.frameGeometry().size(), QSize(500, 400));
+
   const QRect screen = window_.screen()->availableGeometry();
   StorePlacement(QRect(screen.right() + 5000, screen.top() - 3000, 400, 250));
   Open(window_);

@@ -133,6 +133,14 @@ TEST_F(RegistryTest, BatchesWriteAllOrNoneAndReadEachValue) {
   EXPECT_EQ(std::tuple(read[0].read, read[1].read, read[2].read), std::tuple(false, true, false))
       << "A is stored as code 2";
   EXPECT_EQ(read[1].value, TypedValue(std::int32_t{-2}));
+  // A text read as written: either text code, nothing expanded.
+  test::ScopedEnv x("x", "expanded");
+  std::vector<NamedValue> asWritten{{"A", kRegSz}, {"B", kRegSz}};
+  asWritten[0].asWritten = asWritten[1].asWritten = true;
+  EXPECT_FALSE(GetValues(kRoot, key_, asWritten));
+  EXPECT_EQ(std::pair(asWritten[0].read, asWritten[1].read), std::pair(true, false))
+      << "B is no text";
+  EXPECT_EQ(asWritten[0].value, TypedValue(std::string("%x%y")));
 }
 
 TEST_F(RegistryTest, KeysAndValueNamesIgnoreCase) {

@@ -178,6 +178,17 @@ TEST_F(HostileOutput, CopyGivesBackLongLinesAsWritten) {
   EXPECT_TRUE(copied(EditorCommand::kSelectLine) == S(40000, 'g'));
   editor_.MoveCaret(editor_.LineCount() - 1, 0);
   EXPECT_EQ(copied(EditorCommand::kSelectLine), prompt);
+
+  // A carriage return goes back to the start of the whole line, over every piece it was drawn
+  // on, whether they came in the same tick as the return or earlier.
+  for (const S pause : {"", "sleep 0.5; "}) {
+    editor_.MoveCaret(editor_.LineCount() - 1, 1 << 20);  // behind the prompt
+    const S command = "head -c 40000 /dev/zero | tr '\\0' A; " + pause + "printf '\\rdone\\n'";
+    QTest::keyClicks(editor_.focusProxy(), QString::fromStdString(command + "\r"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.bBusy(); }, 20000));
+    EXPECT_TRUE(copied(EditorCommand::kSelectAll).ends_with(command + "\ndone\n" + prompt))
+        << pause;
+  }
 }
 
 TEST_F(HostileOutput, ConsoleDestroyedMidRunLeavesNoZombie) {

@@ -258,8 +258,8 @@ TEST_F(HostileStore, LooseModesAreTightenedAndWhatCannotBeMadePrivateIsRefused) 
   ::umask(022);
   ASSERT_TRUE(R::CreateKey(kRoot, kKey) && Write("V", Value(7, 4)));
   ASSERT_EQ(::chmod(Folder().c_str(), 0777), 0);
-  for (const char* suffix : {"", "-wal", "-shm"})
-    ASSERT_EQ(::chmod((File() + suffix).c_str(), 0644), 0) << suffix;
+  for (const char* suffix : {"", "-wal", "-shm"})  // a file loses its execute bit too
+    ASSERT_EQ(::chmod((File() + suffix).c_str(), *suffix == 0 ? 0644 : 0775), 0) << suffix;
   EXPECT_TRUE(Holds("V", Value(7, 4))) << R::LastRegistryError();
   EXPECT_EQ(fs::status(Folder()).permissions(), fs::perms::owner_all);
   for (const char* suffix : {"", "-wal", "-shm"})
@@ -336,6 +336,40 @@ TEST_F(HostileStore, AFileThatIsNoStoreIsMovedAsideWholeOnceAndAFreshStoreStarts
     EXPECT_TRUE(R::CreateKey(kRoot, kKey) && Write("V", Value(5, 4)) && Holds("V", Value(5, 4)))
         << what << ": " << R::LastRegistryError();
     EXPECT_EQ(R::TakeStoreNotice(), "") << what;
+  }
+}
+
+// The store is recognised by its tables and their columns: a later version's store, with an
+// index and a table more and a schema version of its own, is used as it is, and so is one made
+// before the schema version was kept. A fresh store carries the schema version.
+TEST_F(HostileStore, AStoreOfAnotherVersionIsUsedAsItIs) {
+  const auto version = [this] {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    int v = -1;
+    if (sqlite3_open_v2(File().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+      v = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return v;
+  };
+  for (const char* later : {"CREATE INDEX vals_by_type ON vals(type);"
+                            " CREATE TABLE later(x); PRAGMA user_version=99;",
+                            "PRAGMA user_version=0;"}) {
+    Reset();
+    ASSERT_TRUE(R::CreateKey(kRoot, kKey) && Write("V", Value(7, 4)));
+    EXPECT_EQ(version(), 1) << "a fresh store";
+    Sql(File(), later);
+    EXPECT_TRUE(Holds("V", Value(7, 4))) << later << ": " << R::LastRegistryError();
+    EXPECT_TRUE(Write("W", Value(8, 4)) && Holds("W", Value(8, 4)))
+        << later << ": " << R::LastRegistryError();
+    EXPECT_EQ(R::TakeStoreNotice(), "") << later;
+    for (const auto& entry : fs::directory_iterator(Folder()))
+      EXPECT_EQ(entry.path().string().find("damaged"), std::string::npos) << later;
+    EXPECT_EQ(version(), std::string(later).find("99") != std::string::npos ? 99 : 1)
+        << "a later version's number stays; a store without one gets ours";
   }
 }
 

@@ -12,6 +12,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,6 +28,7 @@
 #include "prefs/Registry.h"
 #include "splitter/SplitterHandle.h"
 #include "splitter/cSplitter.h"
+#include "tests/support/LockHolder.h"
 #include "tests/support/TempDir.h"
 
 QT_BEGIN_NAMESPACE
@@ -290,11 +292,25 @@ TEST_F(Shell, EveryMenuItemPanelAndPartHasANameAndTheKeysReachEveryPart) {
   menu->close();
 }
 
-TEST_F(Shell, UpRecallsACommandOfAnEarlierRun) {
+// The history is read and added to on a thread of its own: a lock another program holds never
+// holds up the window. The earlier run's commands arrive once it lets go, before the commands
+// run meanwhile.
+TEST_F(Shell, UpRecallsACommandOfAnEarlierRunAndAHeldHistoryNeverHoldsUpTheWindow) {
   Open({home_});
   QTest::keyClicks(Surface(), "echo kept\r");
   ASSERT_TRUE(QTest::qWaitFor([&] { return !shell_->Session().bBusy(); }, 10000));
+  shell_.reset();  // the command is in the file once the window has gone
+  test::LockHolder holder(config_.path() + "/pelorin/history.lock", 3);
+  ASSERT_TRUE(holder.Held());
+  QElapsedTimer opening;
+  opening.start();
   Open({home_});
+  QTest::keyClicks(Surface(), "echo meanwhile\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shell_->Session().bBusy(); }, 10000));
+  EXPECT_LT(opening.elapsed(), 1500) << "the window waited for the history";
+  const auto& entries = shell_->Session().History().Entries();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return entries.size() == 2; }, 20000));
+  QTest::keyClick(Surface(), Qt::Key_Up);
   QTest::keyClick(Surface(), Qt::Key_Up);
   EXPECT_TRUE(Text().endsWith(home_ + ">echo kept")) << Text().toStdString();
 }

@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A command's life in the real program: Ctrl+C and Ctrl+Break interrupt it, and a command that
 # ignores the first interrupt ends on the second; nothing but its three standard streams reaches
-# it; signals to the window close it as its close box does and leave the command running to its
-# end; a renamed program still opens a second window.
+# it; a string that never ends hides nothing after its cap; the history's lock held elsewhere
+# holds up nothing; signals to the window close it as its close box does and leave the command
+# running to its end; a renamed program still opens a second window.
 source "$(dirname "$0")/lib.sh"
 : "${PELORIN_BINARY:?}"
 
@@ -56,6 +57,50 @@ within 30 running_in "$WORK/here" sleep >/dev/null || fail "the command did not 
 key ctrl+a ctrl+Break
 wait_for $'sleep 102\n'"$prompt"
 ! running_in "$WORK/here" sleep >/dev/null || fail "Ctrl+Break left the command running"
+
+# A string that never ends stops at its cap, wherever the cap falls (here inside a character
+# after a mebibyte): everything after it is shown.
+type_line "printf '\\033]'; head -c 1048575 /dev/zero | tr '\\0' a; printf '\\302\\260'; seq 20000; echo END"
+wait_for $'\nEND\n'"$prompt" 60
+# The character across the cap is shown whole, at the start of the first line.
+shown=$(surface | grep -c -E '^(°)?[0-9]+$' || true)
+echo "figure: $shown of 20000 lines shown after an unterminated string of 1 MiB"
+((shown == 20000)) || fail "the lines after an unterminated string were hidden ($shown shown)"
+
+# The history's lock held by another program holds up nothing: the window opens and runs
+# commands at once, and the earlier commands come back for Up once the lock is let go.
+kill "$PELORIN_PID"
+within 60 eval '! alive "$PELORIN_PID"' || fail "the window did not close"
+lock="$XDG_CONFIG_HOME/pelorin/history.lock"
+flock "$lock" sleep 30 &
+holder=$!
+within 10 eval '! flock -n "$lock" true' || fail "the history's lock could not be held"
+began=$(date +%s%3N)
+start_pelorin "$WORK/here"
+opened=$(($(date +%s%3N) - began))
+wait_for "$prompt"
+# (Timed by what the command does, not by reading the surface: a copy made while the prompt
+# comes back may find its selection gone and wait for its bound.)
+xdotool type --delay 15 --window "$WID" -- "touch $WORK/while-held"
+began=$(date +%s%3N)
+key Return
+within 30 test -e "$WORK/while-held" || fail "the command did not run while the lock was held"
+answered=$(($(date +%s%3N) - began))
+wait_for "while-held"$'\n'"$prompt"
+echo "figure: with the history's lock held the window opened in $opened ms and a command was" \
+  "answered in $answered ms"
+((opened < 5000)) || fail "the window waited for the history's lock ($opened ms)"
+((answered < 5000)) || fail "the command waited for the history's lock ($answered ms)"
+kill "$holder"
+wait "$holder" 2>/dev/null || true
+second_recalled() {
+  key Up Up
+  [[ "$(surface)" == *"$prompt"*'seq 20000; echo END' ]] && return 0
+  key Down Down
+  return 1
+}
+within 30 second_recalled || fail "Up did not reach the earlier window's commands"
+key Down Down
 
 # Told to end, by a signal to the program or to its process group as a terminal sends them, the
 # window closes as by its close box: it opens again at the size it had. Its running command is

@@ -54,7 +54,14 @@ close_by_keys ctrl+x
 within 30 eval '! alive "$PELORIN_PID"' || fail "Ctrl+X did not close the window"
 start_pelorin "$WORK/here"
 wait_for "$P"
-key Up
+# The earlier commands are read beside the window, not before it opens: Up finds them once read.
+recalled() {
+  key Up
+  [[ "$(surface)" == *"$P"'echo recalled' ]] && return 0
+  key Down
+  return 1
+}
+within 30 recalled || fail "Up did not find the command of the run before"
 key Return
 wait_for "$P"$'echo recalled\nrecalled\n'"$P"
 echo "console features end-to-end: passed"
