@@ -8,13 +8,16 @@
 #include <QAccessibleWidget>
 #include <QColor>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <algorithm>
 #include <memory>
 
@@ -111,6 +114,7 @@ ConsoleSurface::ConsoleSurface(QWidget* owner) : QsciScintilla(owner), owner_(ow
   connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] { RefreshNumberMargin(true); });
   viewport()->setAcceptDrops(false);
   setAcceptDrops(false);
+  viewport()->setMouseTracking(true);  // a link under the pointer is underlined while Ctrl is held
 }
 
 long ConsoleSurface::Send(unsigned msg, uintptr_t wparam, intptr_t lparam) const {
@@ -166,7 +170,7 @@ void ConsoleSurface::SetUpMargins() {
   Send(SCI_SETMARGINTYPEN, kSymbolMargin, SC_MARGIN_SYMBOL);
   // Only the mark lives in the margin; the divider and the highlight are drawn in the text area,
   // which Scintilla does only for markers no visible margin shows.
-  Send(SCI_SETMARGINMASKN, kSymbolMargin, 1u << kMarkMarker);
+  Send(SCI_SETMARGINMASKN, kSymbolMargin, (1u << kMarkMarker) | (1u << kFailureMarker));
   Send(SCI_SETMARGINWIDTHN, kSymbolMargin, 16);
   for (int margin = 2; margin < 5; ++margin) {
     Send(SCI_SETMARGINWIDTHN, margin, 0);
@@ -180,6 +184,9 @@ void ConsoleSurface::SetUpMargins() {
   Send(SCI_MARKERDEFINE, kHighlightMarker, SC_MARK_BACKGROUND);
   SendScintilla(SCI_MARKERSETBACK, kHighlightMarker, QColor(0xff, 0xf4, 0xb8));
   Send(SCI_MARKERDEFINE, kSoftBreakMarker, SC_MARK_EMPTY);
+  Send(SCI_MARKERDEFINE, kFailureMarker, SC_MARK_CIRCLE);
+  SendScintilla(SCI_MARKERSETFORE, kFailureMarker, QColor(0x8c, 0x10, 0x10));
+  SendScintilla(SCI_MARKERSETBACK, kFailureMarker, QColor(0xd8, 0x30, 0x30));
   RefreshNumberMargin(true);
 }
 
@@ -193,6 +200,8 @@ void ConsoleSurface::SetUpColours() {
   Send(SCI_INDICSETALPHA, kBackIndicator, 255);
   Send(SCI_INDICSETOUTLINEALPHA, kBackIndicator, 255);
   Send(SCI_INDICSETUNDER, kBackIndicator, 1);  // an opaque box over the text would hide it
+  Send(SCI_INDICSETSTYLE, kLinkIndicator, INDIC_PLAIN);
+  SendScintilla(SCI_INDICSETFORE, kLinkIndicator, QColor(0x1a, 0x5f, 0xb4));
 }
 
 void ConsoleSurface::RefreshNumberMargin(bool force) {
@@ -237,9 +246,42 @@ bool ConsoleSurface::event(QEvent* e) {
   return QsciScintilla::event(e);
 }
 
+// Ctrl with plus (or =), minus and 0 zoom as Ctrl+wheel does; Shift is allowed, since plus needs
+// it on many keyboards.
+bool ConsoleSurface::ZoomKey(const QKeyEvent* e) {
+  const Qt::KeyboardModifiers mods =
+      e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (mods != Qt::ControlModifier) {
+    return false;
+  }
+  switch (e->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      Send(SCI_ZOOMIN);
+      return true;
+    case Qt::Key_Minus:
+      Send(SCI_ZOOMOUT);
+      return true;
+    case Qt::Key_0:
+      Send(SCI_SETZOOM, 0);
+      return true;
+    default:
+      return false;
+  }
+}
+
 void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
-  if (sink_ && sink_->BeforeKey()) {
+  if (e->key() == Qt::Key_Control) {
+    ShowLinkAt(viewport()->mapFromGlobal(QCursor::pos()), true);
+  }
+  if (ZoomKey(e)) {
+    e->accept();
+    return;
+  }
+  if (sink_ && (sink_->BeforeKey() || sink_->InputKey(*e))) {
     e->accept();  // the owner took the key
+    RefreshNumberMargin();
+    sink_->AfterKey();
     return;
   }
   const int key = e->key();
@@ -271,6 +313,90 @@ void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
   }
 }
 
+void ConsoleSurface::keyReleaseEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Control) {
+    ShowLink(-1, 0, 0);
+  }
+  QsciScintilla::keyReleaseEvent(e);
+}
+
+void ConsoleSurface::leaveEvent(QEvent* e) {
+  ShowLink(-1, 0, 0);
+  QsciScintilla::leaveEvent(e);
+}
+
+std::pair<int, std::size_t> ConsoleSurface::LineAndByteAt(const QPoint& viewportPos) const {
+  const long pos =
+      Send(SCI_POSITIONFROMPOINTCLOSE, static_cast<uintptr_t>(viewportPos.x()), viewportPos.y());
+  if (pos < 0) {
+    return {-1, 0};
+  }
+  const long line = Send(SCI_LINEFROMPOSITION, static_cast<uintptr_t>(pos));
+  return {static_cast<int>(line),
+          static_cast<std::size_t>(pos - Send(SCI_POSITIONFROMLINE, static_cast<uintptr_t>(line)))};
+}
+
+void ConsoleSurface::ShowLink(int line, std::size_t from, std::size_t to) {
+  Send(SCI_SETINDICATORCURRENT, kLinkIndicator);
+  if (linkLine_ >= 0 && linkLine_ < Send(SCI_GETLINECOUNT)) {
+    const long start = Send(SCI_POSITIONFROMLINE, static_cast<uintptr_t>(linkLine_));
+    Send(SCI_INDICATORCLEARRANGE, static_cast<uintptr_t>(start),
+         Send(SCI_GETLINEENDPOSITION, static_cast<uintptr_t>(linkLine_)) - start);
+  }
+  linkLine_ = -1;
+  if (from < to && line >= 0 && line < Send(SCI_GETLINECOUNT)) {
+    const long start = Send(SCI_POSITIONFROMLINE, static_cast<uintptr_t>(line));
+    const long end = Send(SCI_GETLINEENDPOSITION, static_cast<uintptr_t>(line));
+    const long begin = std::min(end, start + static_cast<long>(from));
+    Send(SCI_INDICATORFILLRANGE, static_cast<uintptr_t>(begin),
+         std::min(end, start + static_cast<long>(to)) - begin);
+    linkLine_ = static_cast<int>(line);
+  }
+}
+
+// Only the line under the pointer is looked at, so the cost is the same at any length of history.
+void ConsoleSurface::ShowLinkAt(const QPoint& viewportPos, bool ctrl) {
+  const auto [line, byte] =
+      ctrl && sink_ ? LineAndByteAt(viewportPos) : std::pair(-1, std::size_t{0});
+  if (line < 0) {
+    ShowLink(-1, 0, 0);
+    return;
+  }
+  const auto [from, to] = sink_->LinkAt(line, byte);
+  ShowLink(line, from, to);
+}
+
+int ConsoleSurface::MarginLineAt(const QPoint& viewportPos) const {
+  long margins = 0;
+  for (int margin = 0; margin < 5; ++margin) {
+    margins += Send(SCI_GETMARGINWIDTHN, static_cast<uintptr_t>(margin));
+  }
+  if (viewportPos.x() < 0 || viewportPos.x() >= margins) {
+    return -1;
+  }
+  const long height = std::max(1L, Send(SCI_TEXTHEIGHT, 0));
+  const long line =
+      Send(SCI_DOCLINEFROMVISIBLE, static_cast<uintptr_t>(Send(SCI_GETFIRSTVISIBLELINE) +
+                                                          std::max(viewportPos.y(), 0) / height));
+  return line < Send(SCI_GETLINECOUNT) ? static_cast<int>(line) : -1;
+}
+
+bool ConsoleSurface::viewportEvent(QEvent* e) {
+  if (e->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(e);
+    const int line = MarginLineAt(help->pos());
+    const std::string tip = line >= 0 && marginTip_ ? marginTip_(line) : std::string();
+    if (tip.empty()) {
+      QToolTip::hideText();
+      e->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), QString::fromStdString(tip), viewport());
+    }
+    return true;
+  }
+  return QsciScintilla::viewportEvent(e);
+}
+
 void ConsoleSurface::focusInEvent(QFocusEvent* e) {
   QsciScintilla::focusInEvent(e);
   if (sink_) {
@@ -290,6 +416,15 @@ bool ConsoleSurface::InSelection(long pos) const {
 }
 
 void ConsoleSurface::mousePressEvent(QMouseEvent* e) {
+  if (e->button() == Qt::LeftButton && (e->modifiers() & kChordModifiers) == Qt::ControlModifier &&
+      sink_) {
+    const auto [line, byte] = LineAndByteAt(e->position().toPoint());
+    if (line >= 0 && sink_->LinkClicked(line, byte)) {
+      ShowLink(-1, 0, 0);
+      e->accept();
+      return;
+    }
+  }
   const long pos = PositionAt(e->position().toPoint());
   pressInSelection_ = false;
   switch (e->button()) {
@@ -320,6 +455,9 @@ void ConsoleSurface::mousePressEvent(QMouseEvent* e) {
 }
 
 void ConsoleSurface::mouseMoveEvent(QMouseEvent* e) {
+  if (e->buttons() == Qt::NoButton) {
+    ShowLinkAt(e->position().toPoint(), (e->modifiers() & Qt::ControlModifier) != 0);
+  }
   if (pressInSelection_ && (e->buttons() & Qt::LeftButton)) {
     e->accept();
     return;

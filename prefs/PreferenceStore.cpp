@@ -27,7 +27,7 @@ class StoredValues {
   StoredValues() {
     for (const char* name :
          {"WindowState", "WindowTop", "WindowLeft", "WindowWidth", "WindowHeight", "HighlightLine",
-          "LineNumbering", "VisibleSpaces", "FontSize"}) {
+          "LineNumbering", "VisibleSpaces", "FontSize", "Zoom"}) {
       values_.push_back({name, Registry::kRegDword});
     }
     for (const char* name : {"FontName", "StartDir"}) {
@@ -120,6 +120,10 @@ Preferences PreferenceStore::GetPrefsFromReg(QWidget& window) {
   if (auto dir = stored.Text("StartDir")) {
     prefs.PrefStartDir = *dir;
   }
+  if (auto zoom = stored.Number("Zoom");
+      zoom && *zoom >= Preferences::kMinZoom && *zoom <= Preferences::kMaxZoom) {
+    prefs.PrefZoom = *zoom;
+  }
   TellStoreNotice();
   return prefs;
 }
@@ -174,6 +178,10 @@ void PreferenceStore::SavePrefFont(const QString& name, qint16 size) {
     WriteText("FontName", name.toStdString());
     WriteNumber("FontSize", size);
   });
+}
+
+void PreferenceStore::SavePrefZoom(int level) {
+  Save([level] { WriteNumber("Zoom", level); });
 }
 
 void PreferenceStore::SaveWindowPlacement(const QWidget& window) {
