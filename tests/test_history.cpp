@@ -54,22 +54,36 @@ TEST(CommandHistory, UpAndDownWalkTheEntriesAndComeBackToTheLineBeingTyped) {
 
   CommandHistory history({"a", "b", "c"});
   EXPECT_EQ(history.Newer(), std::nullopt) << "already at the line being typed";
-  EXPECT_EQ(history.Older("dr"), "c");
+  EXPECT_EQ(history.Older(""), "c");
   EXPECT_EQ(history.Older("c, edited"), "b") << "only the line being typed is kept";
   EXPECT_EQ(history.Older("b"), "a");
   EXPECT_EQ(history.Older("a"), std::nullopt);
   EXPECT_EQ(history.Newer(), "b");
   EXPECT_EQ(history.Newer(), "c");
-  EXPECT_EQ(history.Newer(), "dr");
+  EXPECT_EQ(history.Newer(), "");
   EXPECT_EQ(history.Newer(), std::nullopt);
-  EXPECT_EQ(history.Older("dr2"), "c") << "the typed line is taken again when Up leaves it";
-  EXPECT_EQ(history.Newer(), "dr2");
 
-  history.Older("x");
-  history.Older("x");
+  history.Older("");
+  history.Older("");
   history.Add("b");  // run from the history: Up starts from the newest again
   EXPECT_EQ(history.Older(""), "b");
   EXPECT_EQ(history.Older(""), "c");
+}
+
+TEST(CommandHistory, TypedTextNarrowsUpAndDownAndTheSearch) {
+  CommandHistory history({"make all", "ls", "make test", "MAKE x", "ls", "make test", "git log"});
+  // Only the commands beginning with what was typed, and none twice in a row.
+  EXPECT_EQ(history.Older("make"), "make test");
+  EXPECT_EQ(history.Older("make test"), "make all");
+  EXPECT_EQ(history.Older("make all"), std::nullopt);
+  EXPECT_EQ(history.Newer(), "make test");
+  EXPECT_EQ(history.Newer(), "make") << "back to what was typed";
+  EXPECT_EQ(history.Older("zz"), std::nullopt);
+  EXPECT_EQ(history.Newer(), std::nullopt);
+  // Ctrl+R's list: holding the text anywhere, without regard to case, newest first, once each.
+  EXPECT_EQ(history.Holding("ake"), (Strings{"make test", "MAKE x", "make all"}));
+  EXPECT_EQ(history.Holding(""), (Strings{"git log", "make test", "ls", "MAKE x", "make all"}));
+  EXPECT_EQ(history.Holding("nothing"), Strings{});
 }
 
 TEST(HistoryFile, EveryCommandIsOneRecordWhateverItHolds) {
