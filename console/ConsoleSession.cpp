@@ -154,6 +154,10 @@ void ConsoleSession::Execute(std::string line) {
         break;
     }
     const BuiltinResult result = shell_.Run(parsed);
+    if (parsed.kind == LineKind::Export || parsed.kind == LineKind::Unset ||
+        parsed.kind == LineKind::Set) {
+      Completion();  // a new PATH is read now, not at the next Tab
+    }
     const bool cleared = ShowBuiltin(result);
     const bool goOn = !parsed.then.empty() &&
                       (parsed.when == Then::Always || (parsed.when == Then::IfOk) == result.ok);

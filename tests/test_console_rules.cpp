@@ -50,6 +50,18 @@ class ConsoleRules : public ::testing::Test {
   void Tree(const std::string& path) { session_.DirLS_FolderChange(path); }
   void Type(const std::string& text) { QTest::keyClicks(sci_, text.c_str()); }
   void Key(Qt::Key key) { QTest::keyClick(sci_, key); }
+  // A `sleep` runs with the test's folder as its current one (a command typed there).
+  bool SleepRuns() const {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+      std::string comm;
+      std::getline(std::ifstream(entry.path() / "comm"), comm);
+      if (comm == "sleep" && fs::read_symlink(entry.path() / "cwd", ec) == fs::path(home_)) {
+        return true;
+      }
+    }
+    return false;
+  }
   bool Idle() {
     return QTest::qWaitFor([&] { return !session_.bBusy(); }, 10000);
   }
@@ -453,7 +465,8 @@ TEST_F(ConsoleRules, StateCarriesOverAndAFailedCommandIsMarked) {
   }
   Type("sleep 100\r");
   const int interrupted = editor_.LineCount() - 2;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return session_.bBusy(); }));
+  // A shell may catch SIGINT until it has started the command: the interrupt waits for it.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return SleepRuns(); }, 10000));
   session_.Interrupt();
   ASSERT_TRUE(Idle());
   EXPECT_EQ(editor_.FailureText(interrupted), "interrupted");
@@ -500,6 +513,9 @@ TEST_F(ConsoleRules, CtrlRFindsAnEarlierCommandAndTabAProgramOnTheWindowsPath) {
   std::ofstream(home_ + "/bin/pelorin-probe") << "#!/bin/sh\necho probed\n";
   fs::permissions(home_ + "/bin/pelorin-probe", fs::perms::owner_all);
   Run("export PATH=" + home_ + "/bin:$PATH");
+  // The folders of PATH are read in the background: Tab offers what was read by then.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.Completion().commands("pelorin-pr").empty(); },
+                              30000));
   Type("pelorin-pr");
   Key(Qt::Key_Tab);
   EXPECT_EQ(LastLine(), prompt_ + "pelorin-probe");
