@@ -137,7 +137,13 @@ void SplitThen(ParsedLine& parsed, Quoting flavour) {
       length = 1;
     }
     if (length > 0) {
-      parsed.then = std::string(Trimmed(std::string_view(text).substr(i + length)));
+      // The line is normalised already: one blank may follow the separator; blanks at the
+      // end are an unclosed quote's own.
+      std::string_view rest = std::string_view(text).substr(i + length);
+      if (rest.starts_with(' ')) {
+        rest.remove_prefix(1);
+      }
+      parsed.then = std::string(rest);
       parsed.argument.erase(i);
       return;
     }
