@@ -2,7 +2,7 @@
 #pragma once
 
 // The preferences the main window holds while it runs, with the values they take when nothing is
-// stored: the spec's six, and the console's zoom.
+// stored: the six the menus and dialogs set, and the console's zoom.
 
 #include <QString>
 #include <QtGlobal>
