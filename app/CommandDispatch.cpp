@@ -39,12 +39,9 @@ void Dispatch(const QString& key, bool checkMark, ShellCommands& shell) {
   } else if (is("FILE:EXIT")) {
     shell.Exit();
   } else if (is("EDIT:COPY")) {
-    // Ctrl+C with nothing to copy while a command runs interrupts it, as in a terminal.
-    if (shell.CommandRunning() && !shell.HasSelection()) {
-      shell.Interrupt();
-    } else {
-      shell.RunEditorCommand(EditorCommand::kCopy);
-    }
+    // Copy copies, from the menu and the context menu alike; only the Ctrl+C key interrupts a
+    // command when nothing is selected (ContextKeys).
+    shell.RunEditorCommand(EditorCommand::kCopy);
   } else if (is("EDIT:PASTE")) {
     shell.RunEditorCommand(EditorCommand::kPaste);
   } else if (is("EDIT:SELLINE")) {

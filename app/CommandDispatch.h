@@ -23,12 +23,9 @@ class ShellCommands {
  public:
   virtual ~ShellCommands() = default;
 
-  virtual void StopWait() = 0;        // of the running command
-  virtual void Interrupt() = 0;       // of the running command
-  virtual bool CommandRunning() = 0;  // a waited command runs
-  virtual bool HasSelection() = 0;    // text is selected on the surface
-  virtual void NewWindow() = 0;       // start another instance: StartNewInstance()
-  virtual void Exit() = 0;            // close the window by the path its close box takes
+  virtual void StopWait() = 0;   // of the running command
+  virtual void NewWindow() = 0;  // start another instance: StartNewInstance()
+  virtual void Exit() = 0;       // close the window by the path its close box takes
   virtual void RunEditorCommand(int command) = 0;
   virtual void ShowBottomPanel(PanelMode mode) = 0;
   // Settings dialog of the surface (kFontDialog), then PrefFontName and PrefFontSize (RoundFontSize

@@ -100,8 +100,18 @@ void FolderTree::SetSelectedPath(const QString& path) {
   follow_ = index;
 }
 
+void FolderTree::ShowPath(const QString& path) {
+  quiet_ = true;
+  SetSelectedPath(path);
+  quiet_ = false;
+  const QModelIndex current = currentIndex();
+  selectedPath_ = current.isValid() && selectionModel()->isSelected(current)
+                      ? QDir::toNativeSeparators(model_->filePath(current))
+                      : QString();
+}
+
 void FolderTree::OnCurrentChanged(const QModelIndex& current) {
-  if (rowsGoing_ || !current.isValid()) {
+  if (rowsGoing_ || !current.isValid() || quiet_) {
     return;
   }
   if (current != follow_) {
@@ -129,6 +139,9 @@ void FolderTree::StopFollow() {
 }
 
 void FolderTree::Report(const QString& path) {
+  if (quiet_) {
+    return;
+  }
   selectedPath_ = path;
   emit FolderChange(path);
 }

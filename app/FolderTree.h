@@ -27,7 +27,12 @@ class FolderTree : public QTreeView {
   // A path that is not an existing folder selects nothing and is reported unchanged through
   // FolderChange, so the owner can say that it was not found.
   void SetSelectedPath(const QString& path);
-  // The folder last reported through FolderChange, native separators; empty before any.
+  // Selects the folder and keeps it in view as SetSelectedPath does, without FolderChange: the
+  // tree follows a folder the console made current. A path that is not a folder selects
+  // nothing. The folders around it are listed in the model's own thread, as always.
+  void ShowPath(const QString& path);
+  // The folder last reported through FolderChange (or shown by ShowPath), native separators;
+  // empty before any.
   QString SelectedPath() const { return selectedPath_; }
 
   QFileSystemModel* FileModel() const { return model_; }
@@ -49,6 +54,8 @@ class FolderTree : public QTreeView {
   QString selectedPath_;
   // Set while the model removes rows: the selection then moves by itself, not by anyone's choice.
   bool rowsGoing_ = false;
+  // Set while ShowPath moves the selection: nobody chose that folder in the tree.
+  bool quiet_ = false;
   // The folder SetSelectedPath chose, kept in view while the listings around it come in.
   QPersistentModelIndex follow_;
   bool followQueued_ = false;

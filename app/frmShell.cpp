@@ -9,11 +9,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QShortcut>
+#include <QTimer>
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/CommandBar.h"
+#include "app/ContextKeys.h"
 #include "app/ErrorMode.h"
 #include "app/FolderTree.h"
 #include "app/KeyboardReach.h"
@@ -21,6 +23,7 @@
 #include "app/TerminationSignals.h"
 #include "app/WindowAccessibility.h"
 #include "app/WindowLayout.h"
+#include "console/ConsoleLog.h"
 #include "console/ConsoleSession.h"
 #include "editor/BottomPanel.h"
 #include "editor/ConsoleEditor.h"
@@ -96,6 +99,12 @@ void frmShell::Form_Load(const QStringList& arguments) {
       {QKeySequence(Qt::CTRL | Qt::Key_Pause), QKeySequence(Qt::CTRL | Qt::Key_Cancel)});
   interrupt->setContext(Qt::WindowShortcut);
   connect(interrupt, &QShortcut::activated, this, [this] { Interrupt(); });
+  // Ctrl+C copies (the menu's shortcut) unless a command runs and nothing is selected: then it
+  // interrupts the command, as in a terminal. The menu's "Copy" always copies.
+  contextKeys_ = new ContextKeys(*this);
+  contextKeys_->Add({QKeySequence(Qt::CTRL | Qt::Key_C),
+                     [this] { return session_->bBusy() && !Editor_->HasSelectedText(); },
+                     [this] { Interrupt(); }});
 
   // The session creates myConsole and handles its events itself.
   session_ = std::make_unique<ConsoleSession>(*Editor_, [this](const std::string& caption) {
@@ -115,6 +124,14 @@ void frmShell::Form_Load(const QStringList& arguments) {
             this, [this, earlier = std::move(earlier)] { session_->History().AddEarlier(earlier); },
             Qt::QueuedConnection);
       });
+  // The tree follows the folder a typed cd (pushd, cd -...) made current, once the prompt is
+  // written; it selects it without reporting it back, so no second prompt follows.
+  session_->SetFolderFollower([this](const std::string& path) {
+    QTimer::singleShot(0, DirLS_, [this, folder = QString::fromStdString(path)] {
+      DirLS_->ShowPath(folder);
+      qCDebug(lcConsole) << "tree shows" << DirLS_->SelectedPath();
+    });
+  });
   promptInput_ = std::make_unique<PromptInput>(*Editor_, *session_,
                                                [this] { return prefs_.PrefHighlightLine; });
   promptInput_->SetContextMenu([this](int x, int y) { ShowContextMenu(x, y); });
@@ -138,6 +155,12 @@ void frmShell::Form_Load(const QStringList& arguments) {
 
   // The surface falls back on its own for a face the system lacks or a size it cannot use.
   Editor_->SetEditorFont(prefs_.PrefFontName, prefs_.PrefFontSize);
+  Editor_->SetZoom(prefs_.PrefZoom);
+  zoomSave_ = new QTimer(this);
+  zoomSave_->setSingleShot(true);
+  zoomSave_->setInterval(1000);  // Ctrl+wheel zooms in many steps: one write for them all
+  connect(zoomSave_, &QTimer::timeout, this, [this] { store_.SavePrefZoom(prefs_.PrefZoom); });
+  connect(Editor_, &ConsoleEditor::ZoomChanged, this, &frmShell::ZoomChanged);
 
   bottomPanel_ = std::make_unique<BottomPanel>(
       static_cast<BottomBar&>(*this), *TextGoto_, *Editor_,
@@ -189,6 +212,10 @@ void frmShell::closeEvent(QCloseEvent* event) {
   // A running command is left to itself: it runs on to its end, and what it writes from now on
   // is thrown away (the session's runner gives it up when the window goes).
   store_.SaveWindowPlacement(*this);
+  if (zoomSave_->isActive()) {
+    zoomSave_->stop();
+    store_.SavePrefZoom(prefs_.PrefZoom);
+  }
   event->accept();
 }
 
@@ -266,19 +293,18 @@ int frmShell::PanelCaptionRight() {
 }
 
 void frmShell::StopWait() {
-  session_->myConsole().StopWait();
+  session_->StopWait();
 }
 
 void frmShell::Interrupt() {
   session_->Interrupt();
 }
 
-bool frmShell::CommandRunning() {
-  return session_->bBusy();
-}
-
-bool frmShell::HasSelection() {
-  return Editor_->HasSelectedText();
+void frmShell::ZoomChanged(int level) {
+  if (level != prefs_.PrefZoom) {
+    prefs_.PrefZoom = level;
+    zoomSave_->start();
+  }
 }
 
 void frmShell::NewWindow() {
@@ -290,6 +316,10 @@ void frmShell::Exit() {
 }
 
 void frmShell::RunEditorCommand(int command) {
+  if (command == EditorCommand::kPaste) {
+    promptInput_->Paste();  // where the user may type, as typing would put it
+    return;
+  }
   Editor_->RunEditorCommand(command);
 }
 

@@ -15,11 +15,13 @@
 #include "prefs/Preferences.h"
 
 class QLineEdit;
+class QTimer;
 
 namespace pelorin {
 
 class BarElement;
 class BottomPanel;
+class ContextKeys;
 class CommandBar;
 class ConsoleEditor;
 class ConsoleSession;
@@ -70,11 +72,13 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   void Form_Load(const QStringList& arguments);
   void ShowContextMenu(int x, int y);
 
+  // Interrupts the running command (Ctrl+Break, Ctrl+C with nothing selected).
+  void Interrupt();
+  // The console's zoom, kept with the preferences a moment after it last changed.
+  void ZoomChanged(int level);
+
   // ShellCommands: what the menu commands do in this window.
   void StopWait() override;
-  void Interrupt() override;
-  bool CommandRunning() override;
-  bool HasSelection() override;
   void NewWindow() override;
   void Exit() override;
   void RunEditorCommand(int command) override;
@@ -114,6 +118,8 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   std::unique_ptr<PromptInput> promptInput_;
   std::unique_ptr<BottomPanel> bottomPanel_;
   std::unique_ptr<TerminationSignals> terminationSignals_;
+  ContextKeys* contextKeys_ = nullptr;
+  QTimer* zoomSave_ = nullptr;
 };
 
 }  // namespace pelorin

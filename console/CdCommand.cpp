@@ -1,42 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/CdCommand.h"
 
-#include <vector>
+#include <algorithm>
 
+#include "console/ShellWords.h"
 #include "platform/Directory.h"
 #include "platform/WinAPIError.h"
 
 namespace pelorin {
 
-namespace {
-
-std::string Unquoted(std::string_view text, Quoting quoting) {
-  if (quoting == Quoting::Windows) {
-    if (text.starts_with('"')) {
-      text.remove_prefix(1);
-      if (text.ends_with('"')) {
-        text.remove_suffix(1);
-      }
-    }
-    return std::string(text);
+std::string CdPath(std::string_view argument, Quoting quoting, std::string_view home,
+                   const VariableLookup& lookup) {
+  std::string trimmed = NormalizeBlanks(argument, quoting);
+  if (quoting == Quoting::Windows && (trimmed.starts_with("/d") || trimmed.starts_with("/D")) &&
+      (trimmed.size() == 2 || trimmed[2] == ' ')) {
+    trimmed.erase(0, std::min<std::size_t>(trimmed.size(), 3));
   }
-  const std::vector<CharRole> roles = ReadQuoting(text, quoting);
-  std::string path;
-  path.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (roles[i] == CharRole::Text || roles[i] == CharRole::Blank) {
-      path.push_back(text[i]);
-    }
-  }
-  return path;
-}
-
-}  // namespace
-
-std::string CdPath(std::string_view argument, Quoting quoting, std::string_view home) {
-  const std::string trimmed = NormalizeBlanks(argument, quoting);
-  std::string path = Unquoted(trimmed, quoting);
-  // Only a tilde typed bare is home: "~" and \~ are a folder named so. The unquoted text starts
+  std::string path = ReadWord(trimmed, quoting, lookup);
+  // Only a tilde typed bare is home: "~" and \~ are a folder named so. The word read starts
   // with the typed one exactly when nothing before the tilde was a quote or an escape.
   const bool bareTilde = trimmed == "~" || trimmed.starts_with("~/");
   if (quoting == Quoting::Posix && bareTilde && !home.empty()) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/CommandEnvironment.h"
 #include "console/CommandLine.h"
 #include "platform/SysError.h"
 
@@ -17,8 +18,12 @@ namespace pelorin {
 // unclosed "my folder both give my folder); every other character stays. Posix, as sh reads one
 // word: quotes and backslashes removed where they quote ('my folder', my\ folder, "a"'b'), an
 // unquoted blank kept as it stands (cd my folder still reaches "my folder"), and a leading
-// unquoted ~ alone or before / stands for home (unless home is empty).
-std::string CdPath(std::string_view argument, Quoting quoting, std::string_view home);
+// unquoted ~ alone or before / stands for home (unless home is empty). Variables are expanded
+// from lookup as ReadWord does ($HOME/x with sh, %USERPROFILE%\x with cmd), and cmd's switch
+// /d (or /D) in front of the folder is dropped: the drive changes with any drive-qualified
+// folder here.
+std::string CdPath(std::string_view argument, Quoting quoting, std::string_view home,
+                   const VariableLookup& lookup = {});
 
 // What follows the path on the surface when SetCurrentDir failed with code: ": Path not found"
 // for a path that is not there, else ": " and the system's text for the code (its line end

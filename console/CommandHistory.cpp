@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
+#include <unordered_set>
 
 namespace pelorin {
 
@@ -54,21 +56,52 @@ void CommandHistory::AddEarlier(const std::vector<std::string>& earlier) {
   shown_ = typing ? entries_.size() : shown_ + added - std::min(dropped, shown_ + added);
 }
 
+bool CommandHistory::Matches(std::size_t index) const {
+  return entries_[index].starts_with(typed_) &&
+         (shown_ == entries_.size() || entries_[index] != entries_[shown_]);
+}
+
 std::optional<std::string> CommandHistory::Older(const std::string& typed) {
-  if (shown_ == 0) {
-    return std::nullopt;
-  }
   if (shown_ == entries_.size()) {
     typed_ = typed;
   }
-  return entries_[--shown_];
+  for (std::size_t i = shown_; i-- > 0;) {
+    if (Matches(i)) {
+      shown_ = i;
+      return entries_[i];
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> CommandHistory::Newer() {
   if (shown_ >= entries_.size()) {
     return std::nullopt;
   }
-  return ++shown_ == entries_.size() ? typed_ : entries_[shown_];
+  for (std::size_t i = shown_ + 1; i < entries_.size(); ++i) {
+    if (Matches(i)) {
+      shown_ = i;
+      return entries_[i];
+    }
+  }
+  shown_ = entries_.size();
+  return typed_;
+}
+
+std::vector<std::string> CommandHistory::Holding(const std::string& text) const {
+  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  std::vector<std::string> found;
+  std::unordered_set<std::string_view> seen;
+  for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+    const auto at = std::search(it->begin(), it->end(), text.begin(), text.end(),
+                                [&](char a, char b) { return fold(a) == fold(b); });
+    if (at != it->end() || text.empty()) {
+      if (seen.insert(*it).second) {
+        found.push_back(*it);
+      }
+    }
+  }
+  return found;
 }
 
 }  // namespace pelorin

@@ -49,20 +49,43 @@ std::string NormalizeBlanks(std::string_view text, Quoting quoting = PlatformQuo
 
 enum class LineKind {
   Empty,     // nothing but blanks
-  BareCd,    // exactly "cd"
-  Cd,        // "cd " or "cd." followed by the path (argument)
+  BareCd,    // "cd" alone: home with sh; cmd prints the current folder
+  Cd,        // cd and a folder (argument)
+  CdBack,    // "cd -": back to the folder before
+  Pushd,     // pushd and a folder (argument; empty for pushd alone)
+  Popd,      // popd
+  Export,    // sh: export and its assignments (argument)
+  Unset,     // sh: unset and its names (argument)
+  Set,       // cmd: set NAME=value (argument: what follows "set ")
+  Clear,     // cls, and with sh clear
+  Drive,     // cmd: a drive letter and a colon alone (argument: the letter)
   BareRun,   // exactly "run"
   Run,       // "run " followed by the command (argument)
   External,  // everything else goes to the interpreter
 };
 
-struct ParsedLine {
-  LineKind kind = LineKind::Empty;
-  std::string argument;  // the text behind "cd" (two characters) or "run " (four characters)
+// When the rest of a line behind a built-in runs.
+enum class Then {
+  Always,    // behind ";" (sh) or "&" (cmd)
+  IfOk,      // behind "&&"
+  IfFailed,  // behind "||"
 };
 
-// Recognises the built-ins in an already normalised line. Comparisons are exact and
-// case-sensitive: "CD .." and "cd\x" go to the interpreter.
-ParsedLine ParseCommandLine(std::string_view normalized);
+struct ParsedLine {
+  LineKind kind = LineKind::Empty;
+  std::string argument;  // the built-in's text: behind "cd" (two characters), "run " and so on
+  // The commands behind the first unquoted separator after a built-in of the table (not run,
+  // which hands its whole rest to the interpreter); empty when there is none.
+  std::string then;
+  Then when = Then::Always;
+};
+
+// Recognises the built-ins in an already normalised line. With sh every name is compared
+// exactly, case and all: "CD .." and "cd\x" go to the interpreter, and so do a plain "export"
+// or "unset" and one given options, which list or act on the interpreter's own variables. cmd
+// does not tell case apart, and neither does the table then (CD, Chdir, SET; run stays ours and
+// lower case); it also takes cmd's own forms: "cd\", "cd..", "cd/d", chdir, a drive alone
+// ("d:"), and set only with an "=" (set alone, "set /a" and "set NAME" go to cmd).
+ParsedLine ParseCommandLine(std::string_view normalized, Quoting flavour = PlatformQuoting());
 
 }  // namespace pelorin

@@ -109,6 +109,7 @@ CommandRunner::TickResult CommandRunner::Tick() {
     child_->Drain(kDrainLimit, kDrainBytes, restOut, restErr);
     AppendText(result.stdErr, errDecoder_->Decode(restErr));
     AppendText(result.stdOut, outDecoder_->Decode(restOut));
+    result.exit = child_->Status();
     Finish(result);
   } else if (stopWait_) {
     // The command runs on; whatever it writes from now on is thrown away.

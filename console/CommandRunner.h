@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "console/OutputDecoder.h"
@@ -36,6 +37,8 @@ class CommandRunner {
     Kind kind = Output;
     std::string stdOut;  // UTF-8, complete characters only
     std::string stdErr;
+    // How the command ended, on the Complete of a command seen ending (not after StopWait).
+    std::optional<ExitStatus> exit;
   };
 
   CommandRunner();

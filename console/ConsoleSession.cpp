@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/ConsoleSession.h"
 
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
 #include "console/CdCommand.h"
 #include "console/CommandLine.h"
+#include "console/ConsoleLog.h"
 #include "console/ConsoleView.h"
 #include "console/ProcessPlatform.h"
 #include "console/Utf8.h"
 #include "platform/Directory.h"
 #include "platform/LineEnd.h"
 #include "platform/WinAPIError.h"
+
+Q_LOGGING_CATEGORY(lcConsole, "pelorin.console", QtWarningMsg)
 
 namespace pelorin {
 
@@ -17,10 +24,23 @@ namespace {
 constexpr std::string_view kCaptionSuffix = " - Pelorin";
 constexpr std::string_view kBusyCaption = "Working... - Pelorin";
 
+// Names as the platform's interpreter compares them: cmd without regard to case.
+bool NamesMatch(std::string_view a, std::string_view b) {
+  if (PlatformQuoting() == Quoting::Posix) {
+    return a == b;
+  }
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 }  // namespace
 
 ConsoleSession::ConsoleSession(ConsoleView& view, CaptionSetter setCaption)
-    : view_(view), setCaption_(std::move(setCaption)) {
+    : view_(view),
+      setCaption_(std::move(setCaption)),
+      shell_(PlatformQuoting(), PlatformFolderCalls(), CommandEnvironment(PlatformQuoting())),
+      programs_(PlatformQuoting()) {
   QObject::connect(&myConsole_, &clsConsole::OutputReceived, &myConsole_,
                    [this](const std::string& out, const std::string& err) {
                      myConsole_OutputReceived(out, err);
@@ -28,6 +48,35 @@ ConsoleSession::ConsoleSession(ConsoleView& view, CaptionSetter setCaption)
   QObject::connect(
       &myConsole_, &clsConsole::Complete, &myConsole_,
       [this](const std::string& out, const std::string& err) { myConsole_Complete(out, err); });
+  Completion();  // the programs on PATH are read from the start, for the first Tab
+}
+
+CompletionSources ConsoleSession::Completion() {
+  const CommandEnvironment& env = shell_.Environment();
+  programs_.Refresh(env.Get("PATH").value_or(std::string()),
+                    env.Get("PATHEXT").value_or(std::string()));
+  CompletionSources sources;
+  sources.lookup = env.Lookup();
+  sources.variables = [&env](std::string_view prefix) { return env.NamesStartingWith(prefix); };
+  sources.commands = [this](std::string_view prefix) {
+    // A Tab waits for a reading under way a moment at most: a slow folder on PATH costs the
+    // first Tab its commands, never the window its answer.
+    constexpr std::chrono::milliseconds kWait{150};
+    std::vector<std::string> names =
+        programs_.Matching(prefix, kWait).value_or(std::vector<std::string>());
+    const Quoting flavour = PlatformQuoting();
+    for (const auto* list : {&BuiltinNames(flavour), &InterpreterCommands(flavour)}) {
+      for (const std::string& name : *list) {
+        if (name.size() >= prefix.size() && NamesMatch(name.substr(0, prefix.size()), prefix)) {
+          names.push_back(name);
+        }
+      }
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+  };
+  return sources;
 }
 
 void ConsoleSession::UseHistory(const std::vector<std::string>& earlier, CommandKept kept) {
@@ -47,12 +96,19 @@ void ConsoleSession::SetIdleCaption() {
   setCaption_(ShownPath(CurrentDirectory()).append(kCaptionSuffix));
 }
 
+// Every prompt is followed by this: the input starts behind it, and what waits goes on.
 void ConsoleSession::PlaceCaretAfterPrompt() {
-  view_.MoveCaret(view_.LineCount() - 1, static_cast<int>(utf8::Utf16Length(Prompt())));
+  promptLine_ = view_.LineCount() - 1;
+  view_.MoveCaret(promptLine_, static_cast<int>(utf8::Utf16Length(Prompt())));
+  if (!bBusy_) {
+    ContinueQueue();
+  }
 }
 
+// After cls the prompt is the first line.
 void ConsoleSession::AppendLongPrompt() {
-  AppendText(LineEnd() + Prompt());
+  const bool empty = view_.LineCount() == 1 && view_.LineText(0).empty();
+  AppendText(empty ? Prompt() : LineEnd() + Prompt());
 }
 
 // The prompt starts a line of its own: after output without a final line end (printf abc, or a
@@ -62,30 +118,86 @@ void ConsoleSession::AppendShortPrompt() {
   AppendText(lineEmpty ? Prompt() : LineEnd() + Prompt());
 }
 
+void ConsoleSession::AppendOwnLine(const std::string& text) {
+  const bool lineEmpty = view_.LineText(view_.LineCount() - 1).empty();
+  AppendText((lineEmpty ? std::string() : std::string(LineEnd())) + text + LineEnd());
+}
+
 void ConsoleSession::ExecuteCommand(const std::string& Line) {
   strLastCommand_ = Line;
   if (history_.Add(Line) && kept_) {
     kept_(Line);
   }
-  const std::string line = NormalizeBlanks(Line);
-  const ParsedLine parsed = ParseCommandLine(line);
-  switch (parsed.kind) {
-    case LineKind::Empty:
-    case LineKind::BareCd:
-    case LineKind::BareRun:
+  commandLine_ = view_.LineCount() - 1;
+  Execute(NormalizeBlanks(Line));
+}
+
+// The line, and what follows a built-in of it behind && and the like, one after the other: a
+// loop, so a long chain of built-ins costs no stack.
+void ConsoleSession::Execute(std::string line) {
+  for (;;) {
+    const ParsedLine parsed = ParseCommandLine(line);
+    switch (parsed.kind) {
+      case LineKind::Empty:
+      case LineKind::BareRun:
+        AppendLongPrompt();
+        PlaceCaretAfterPrompt();
+        return;
+      case LineKind::Run:
+        RunDetached(parsed.argument);
+        return;
+      case LineKind::External:
+        RunThroughInterpreter(line);
+        return;
+      default:
+        break;
+    }
+    const BuiltinResult result = shell_.Run(parsed);
+    if (parsed.kind == LineKind::Export || parsed.kind == LineKind::Unset ||
+        parsed.kind == LineKind::Set) {
+      Completion();  // a new PATH is read now, not at the next Tab
+    }
+    const bool cleared = ShowBuiltin(result);
+    const bool goOn = !parsed.then.empty() &&
+                      (parsed.when == Then::Always || (parsed.when == Then::IfOk) == result.ok);
+    if (!goOn) {
       AppendLongPrompt();
       PlaceCaretAfterPrompt();
       return;
-    case LineKind::Cd:
-      ChangeDirectory(parsed.argument);
-      return;
-    case LineKind::Run:
-      RunDetached(parsed.argument);
-      return;
-    case LineKind::External:
-      RunThroughInterpreter(line);
-      return;
+    }
+    if (cleared) {
+      // What runs after cls is shown behind the fresh prompt, as if typed there.
+      AppendText(Prompt() + parsed.then);
+      commandLine_ = 0;
+    }
+    line = parsed.then;
   }
+}
+
+// Writes what a built-in said; true when it emptied the console.
+bool ConsoleSession::ShowBuiltin(const BuiltinResult& result) {
+  if (result.clear) {
+    view_.Clear();
+    promptLine_ = commandLine_ = 0;
+  }
+  for (const std::string& said : result.lines) {
+    AppendText(LineEnd() + said);
+  }
+  if (result.folderChanged) {
+    SetIdleCaption();
+    if (follow_) {
+      follow_(CurrentDirectory());
+    }
+  }
+  return result.clear;
+}
+
+InterpreterCommand ConsoleSession::CommandFor(const std::string& line) const {
+  InterpreterCommand command = MakeInterpreterCommand(line);
+  if (shell_.Environment().Changed()) {
+    command.environment = shell_.Environment().Entries();
+  }
+  return command;
 }
 
 void ConsoleSession::RunThroughInterpreter(const std::string& line) {
@@ -94,9 +206,15 @@ void ConsoleSession::RunThroughInterpreter(const std::string& line) {
   view_.SetReadOnly(true);
   bBusy_ = true;
   setCaption_(std::string(kBusyCaption));
-  const SysError rc = myConsole_.RunCommand(MakeInterpreterCommand(line));
+  const SysError rc = myConsole_.RunCommand(CommandFor(line));
   if (rc == 0) {
-    return;  // output and completion arrive through the runner's events
+    // Output and completion arrive through the runner's events; what was typed ahead while
+    // the lines before ran is held below the output.
+    if (!typedAhead_.empty()) {
+      view_.HoldInput(typedAhead_);
+      typedAhead_.clear();
+    }
+    return;
   }
   bBusy_ = false;
   view_.SetReadOnly(false);
@@ -107,17 +225,17 @@ void ConsoleSession::RunThroughInterpreter(const std::string& line) {
 }
 
 void ConsoleSession::ChangeDirectory(const std::string& Path) {
-  const std::string path = CdPath(Path, PlatformQuoting(), TildeHome());
-  if (const SysError rc = SetCurrentDir(path)) {
-    AppendText(LineEnd() + ShownPath(path) + CdFailureText(rc));
-  }
+  ParsedLine cd;
+  cd.kind = LineKind::Cd;
+  cd.argument = Path;
+  ShowBuiltin(shell_.Run(cd));
   AppendLongPrompt();
   SetIdleCaption();
   PlaceCaretAfterPrompt();
 }
 
 void ConsoleSession::RunDetached(const std::string& Command) {
-  const SysError rc = myConsole_.RunWithoutWait(MakeInterpreterCommand(Command));
+  const SysError rc = myConsole_.RunWithoutWait(CommandFor(Command));
   view_.SetReadOnly(false);
   if (rc != 0) {
     AppendText(LineEnd() + ApiErrorText(rc));
@@ -128,10 +246,99 @@ void ConsoleSession::RunDetached(const std::string& Command) {
   PlaceCaretAfterPrompt();
 }
 
+void ConsoleSession::Queue(const std::vector<std::string>& lines) {
+  queue_.Add(lines);
+  if (!bBusy_) {
+    ContinueQueue();
+  }
+}
+
+// Idle behind a fresh prompt: the next line waiting runs (in a turn of its own, so that a
+// long queue of built-ins never holds the window), or what was typed ahead comes back.
+void ConsoleSession::ContinueQueue() {
+  if (!queue_.Empty()) {
+    if (!nextQueued_) {
+      nextQueued_ = true;
+      QTimer::singleShot(0, &myConsole_, [this] { RunNextQueued(); });
+    }
+    return;
+  }
+  if (!typedAhead_.empty()) {
+    AppendText(typedAhead_);
+    typedAhead_.clear();
+    view_.MoveCaret(view_.LineCount() - 1, 1 << 30);
+  }
+}
+
+void ConsoleSession::RunNextQueued() {
+  nextQueued_ = false;
+  if (bBusy_) {
+    return;  // it goes on when the command completes
+  }
+  const std::optional<std::string> line = queue_.Next();
+  if (!line) {
+    ContinueQueue();
+    return;
+  }
+  // Typed on the input line since the prompt was written: it waits for the lines before it.
+  const std::string last = view_.LineText(view_.LineCount() - 1);
+  const std::string prompt = Prompt();
+  if (view_.LineCount() - 1 == promptLine_ && last.size() > prompt.size() &&
+      last.starts_with(prompt)) {
+    typedAhead_.insert(0, last.substr(prompt.size()));
+    OutputEdits cut;
+    cut.rewriteLine = true;
+    cut.keepBytes = prompt.size();
+    view_.ApplyOutput(cut);
+  }
+  AppendText(*line);
+  ExecuteCommand(*line);
+}
+
+void ConsoleSession::DropQueue() {
+  const std::size_t count = queue_.Drop();
+  if (count == 0) {
+    return;
+  }
+  if (bBusy_) {
+    dropped_ += count;  // said at the command's end, above its prompt
+    return;
+  }
+  AppendOwnLine(DroppedNote(count));
+  AppendText(Prompt());
+  PlaceCaretAfterPrompt();
+}
+
 void ConsoleSession::Interrupt() {
+  DropQueue();
   if (bBusy_) {
     myConsole_.Interrupt();
   }
+}
+
+void ConsoleSession::StopWait() {
+  DropQueue();
+  myConsole_.StopWait();
+}
+
+void ConsoleSession::EnterFolder(const std::string& path) {
+  if (bBusy_) {
+    return;
+  }
+  ShowBuiltin(shell_.EnterFolder(path));
+  AppendLongPrompt();
+  SetIdleCaption();
+  PlaceCaretAfterPrompt();
+}
+
+bool ConsoleSession::Tell(const std::string& line) {
+  if (bBusy_) {
+    return false;
+  }
+  AppendOwnLine(line);
+  AppendText(Prompt());
+  PlaceCaretAfterPrompt();
+  return true;
 }
 
 void ConsoleSession::myConsole_OutputReceived(const std::string& stdOut,
@@ -139,8 +346,9 @@ void ConsoleSession::myConsole_OutputReceived(const std::string& stdOut,
   view_.SetReadOnly(false);
   view_.ApplyOutput(composer_.Feed(stdOut, stdErr));
   // A selection made while the command runs stays for Ctrl+C to copy (without one, Ctrl+C
-  // interrupts the command): the caret goes back to the last line only when none is there.
-  if (!view_.HasSelectedText()) {
+  // interrupts the command), and input typed meanwhile keeps its caret: the caret goes back to
+  // the last line only when neither is there.
+  if (!view_.HasSelectedText() && !view_.HoldsInput()) {
     view_.MoveCaret(view_.LineCount() - 1, 0);
   }
   view_.SetReadOnly(true);
@@ -150,7 +358,18 @@ void ConsoleSession::myConsole_Complete(const std::string& stdOut, const std::st
   bBusy_ = false;
   view_.SetReadOnly(false);
   SetIdleCaption();
+  typedAhead_ += view_.TakeHeldInput();
   view_.ApplyOutput(composer_.Finish(stdOut, stdErr));
+  if (dropped_ > 0) {
+    AppendOwnLine(DroppedNote(dropped_));
+    dropped_ = 0;
+  }
+  if (const std::optional<ExitStatus>& status = myConsole_.LastExitStatus();
+      status && Failed(*status)) {
+    const std::string text = ExitStatusText(*status);
+    view_.MarkFailure(commandLine_, text);
+    qCDebug(lcConsole, "failure mark at line %d: %s", commandLine_ + 1, text.c_str());
+  }
   AppendShortPrompt();
   PlaceCaretAfterPrompt();
 }
@@ -161,9 +380,12 @@ void ConsoleSession::DirLS_FolderChange(const std::string& path) {
   }
   const bool empty = view_.LineCount() == 1 && view_.LineText(0).empty();
   std::string text = empty ? std::string() : std::string(LineEnd());
+  const std::string from = CurrentDirectory();
   // A folder that is there but cannot be entered says why, as cd does.
   if (const SysError rc = SetCurrentDir(path)) {
     text.append(ShownPath(path)).append(CdFailureText(rc)).append(LineEnd());
+  } else {
+    shell_.LeftFolder(from);
   }
   AppendText(text + Prompt());
   SetIdleCaption();

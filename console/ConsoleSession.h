@@ -9,6 +9,11 @@
 //
 // Every prompt starts a line of its own. The prompt and the caption show the directory as
 // ShownPath does, and a typed line is compared against that prompt.
+//
+// Each line runs in an interpreter of its own; what a shell keeps between lines (variables, the
+// folder before, the folder stack) the session keeps (ShellState) and gives every command.
+// Lines entered while a command runs, and the lines of a paste behind the first, wait in a
+// queue and run one after another, each written behind its own prompt when its turn comes.
 
 #include <functional>
 #include <string>
@@ -16,7 +21,11 @@
 #include <vector>
 
 #include "console/CommandHistory.h"
+#include "console/CommandQueue.h"
 #include "console/OutputComposer.h"
+#include "console/ProgramIndex.h"
+#include "console/ShellState.h"
+#include "console/WordCompletion.h"
 #include "console/clsConsole.h"
 
 namespace pelorin {
@@ -28,6 +37,8 @@ class ConsoleSession {
   using CaptionSetter = std::function<void(const std::string&)>;
   // Told of each command the history kept, to keep it beyond this window.
   using CommandKept = std::function<void(const std::string&)>;
+  // Told of the folder a built-in (cd, pushd, a drive...) made current.
+  using FolderFollower = std::function<void(const std::string&)>;
 
   ConsoleSession(ConsoleView& view, CaptionSetter setCaption);
   ConsoleSession(const ConsoleSession&) = delete;
@@ -43,14 +54,34 @@ class ConsoleSession {
   // Starts the history with what earlier windows kept (oldest first); kept hears of every
   // command added from now on.
   void UseHistory(const std::vector<std::string>& earlier, CommandKept kept);
+  void SetFolderFollower(FolderFollower follow) { follow_ = std::move(follow); }
+
+  // What the shell keeps between lines: the environment commands get, and the rest.
+  ShellState& Shell() { return shell_; }
+  // The line of the prompt now waiting for input (the input may go on over the lines after it).
+  int PromptLine() const { return promptLine_; }
+  // What Tab completes from: this window's variables, and the programs on its PATH (read in
+  // the background; a Tab waits for them a moment at most) with the built-ins.
+  CompletionSources Completion();
 
   void ExecuteCommand(const std::string& Line);
+  // Lines to run after everything waiting, each behind its own prompt when its turn comes.
+  void Queue(const std::vector<std::string>& lines);
+  bool QueueEmpty() const { return queue_.Empty(); }
   void AppendText(std::string_view text);
   void ChangeDirectory(const std::string& Path);
   void RunDetached(const std::string& Command);
   // Interrupts the waited command, which then completes as usual (its output, then the
-  // prompt); the second interrupt of the same command ends it for good. Nothing while idle.
+  // prompt); the second interrupt of the same command ends it for good. The lines waiting are
+  // dropped, and the console says how many.
   void Interrupt();
+  // Stops waiting for the command (it runs on), drops the lines waiting and says so.
+  void StopWait();
+  // A folder chosen outside the prompt (a link) entered as cd enters it; nothing while busy.
+  void EnterFolder(const std::string& path);
+  // Says one line above a fresh prompt (the input typed so far stays above it, as with the
+  // tree); false, and nothing written, while a command runs.
+  bool Tell(const std::string& line);
   // Handler of the folder tree's FolderChange: path is the chosen folder's full path.
   void DirLS_FolderChange(const std::string& path);
 
@@ -63,9 +94,16 @@ class ConsoleSession {
 
   void AppendLongPrompt();
   void AppendShortPrompt();
+  void AppendOwnLine(const std::string& text);
   void PlaceCaretAfterPrompt();
   void SetIdleCaption();
+  void Execute(std::string line);
+  bool ShowBuiltin(const BuiltinResult& result);
   void RunThroughInterpreter(const std::string& line);
+  InterpreterCommand CommandFor(const std::string& line) const;
+  void DropQueue();
+  void ContinueQueue();
+  void RunNextQueued();
 
   ConsoleView& view_;
   CaptionSetter setCaption_;
@@ -73,6 +111,16 @@ class ConsoleSession {
   OutputComposer composer_;
   CommandHistory history_;
   CommandKept kept_;
+  FolderFollower follow_;
+  ShellState shell_;
+  ProgramIndex programs_;
+  CommandQueue queue_;
+  bool nextQueued_ = false;  // a run of the next waiting line is on its way
+  std::size_t dropped_ = 0;  // lines dropped while a command ran, said at its end
+  // Typed while a command ran and kept for the input line until the lines waiting have run.
+  std::string typedAhead_;
+  int promptLine_ = 0;
+  int commandLine_ = 0;  // the prompt line of the command running or last run
   bool bBusy_ = false;
   std::string strLastCommand_;
 };

@@ -32,6 +32,17 @@ class ConsoleView {
   virtual void SetReadOnly(bool on) = 0;
   // Gives the surface the keyboard focus.
   virtual void TakeFocus() = 0;
+  // Empties the surface: its text and every mark, divider and highlight on it.
+  virtual void Clear() = 0;
+  // Marks line, the prompt line of a command that failed; text says how (exit status 3).
+  virtual void MarkFailure(int line, const std::string& text) = 0;
+
+  // Input typed while a command runs stays at the very end, below the output, which goes in
+  // before it (ApplyOutput). HoldInput puts text there with the caret behind it; TakeHeldInput
+  // removes it from the surface and hands it back.
+  virtual bool HoldsInput() const = 0;
+  virtual void HoldInput(std::string_view text) = 0;
+  virtual std::string TakeHeldInput() = 0;
 };
 
 }  // namespace pelorin

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "console/ShellWords.h"
+
 namespace pelorin {
 
 namespace {
@@ -96,18 +98,35 @@ std::string Folded(std::string_view text) {
   return out;
 }
 
-// The word the caret ends, read with the interpreter's quoting.
-struct Word {
-  std::size_t start = 0;
-  std::string value;   // quotes and escapes removed
-  char quote = '\0';   // the quote mark it begins with
-  bool tilde = false;  // sh: it begins with an unquoted ~ that stands for home
+bool NeedsQuotes(std::string_view text, Quoting quoting) {
+  const std::string_view special = quoting == Quoting::Posix
+                                       ? std::string_view(" \t\n'\"\\$`&|;<>()*?[]!{}#")
+                                       : std::string_view(" \t&()[]{}^=;!'+,`~");
+  return text.find_first_of(special) != std::string_view::npos;
+}
+
+struct Found {
+  std::string name;
+  bool folder = false;
 };
 
-Word LastWord(std::string_view text, Quoting quoting) {
+// Where the value's folder part names a variable with sh ($HOME/), the bytes to keep as typed,
+// outside any quotes: up to the separator after the last reference.
+std::size_t VariableLead(const std::string& value, Quoting quoting) {
+  const std::size_t dollar = value.rfind('$');
+  if (quoting != Quoting::Posix || dollar == std::string::npos) {
+    return 0;
+  }
+  const std::size_t slash = value.find('/', dollar);
+  return slash == std::string::npos ? 0 : slash + 1;
+}
+
+}  // namespace
+
+CompletionWord ReadCompletionWord(std::string_view text, Quoting quoting) {
   const std::vector<CharRole> roles = ReadQuoting(text, quoting);
   const std::string_view operators = quoting == Quoting::Posix ? "|&;<>" : "|&<>";
-  Word word;
+  CompletionWord word;
   char open = '\0';
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (roles[i] == CharRole::Quote) {
@@ -132,18 +151,12 @@ Word LastWord(std::string_view text, Quoting quoting) {
   return word;
 }
 
-bool NeedsQuotes(std::string_view text, Quoting quoting) {
-  const std::string_view special = quoting == Quoting::Posix
-                                       ? std::string_view(" \t\n'\"\\$`&|;<>()*?[]!{}#")
-                                       : std::string_view(" \t&()[]{}^=;!'+,`~");
-  return text.find_first_of(special) != std::string_view::npos;
-}
-
-// The word for value, quoted where it needs it; closed says whether the quote is closed (a
-// complete name) or left open for more typing (a common part).
-std::string Requote(const std::string& value, const Word& word, bool closed, Quoting quoting) {
-  // A tilde that stands for home must stay outside the quotes.
-  const std::size_t lead = word.tilde ? (value.starts_with("~/") ? 2 : 1) : 0;
+std::string QuoteCompleted(const std::string& value, const CompletionWord& word, bool closed,
+                           Quoting quoting) {
+  // A tilde that stands for home, and a variable's reference, must stay outside the quotes.
+  const std::size_t lead = word.tilde           ? (value.starts_with("~/") ? 2 : 1)
+                           : word.quote == '\'' ? 0
+                                                : VariableLead(value, quoting);
   const std::string_view body = std::string_view(value).substr(lead);
   if (word.quote == '\0' && !NeedsQuotes(body, quoting)) {
     return value;
@@ -168,17 +181,10 @@ std::string Requote(const std::string& value, const Word& word, bool closed, Quo
   return out;
 }
 
-struct Found {
-  std::string name;
-  bool folder = false;
-};
-
-}  // namespace
-
 FileCompletion CompleteFileName(std::string_view beforeCaret, const std::string& directory,
                                 const std::string& home, const CompletionRules& rules,
-                                const CompletionLimits& limits) {
-  const Word word = LastWord(beforeCaret, rules.quoting);
+                                const CompletionLimits& limits, const VariableLookup& lookup) {
+  const CompletionWord word = ReadCompletionWord(beforeCaret, rules.quoting);
   FileCompletion result;
   result.wordStart = word.start;
   result.replacement = std::string(beforeCaret.substr(word.start));
@@ -196,6 +202,16 @@ FileCompletion CompleteFileName(std::string_view beforeCaret, const std::string&
   if (word.tilde && !home.empty() && real.starts_with('~')) {
     real.replace(0, 1, home);
   }
+  if (lookup && word.quote != '\'') {
+    real = rules.quoting == Quoting::Windows ? ExpandPercent(real, lookup)
+                                             : ExpandDollar(real, lookup);
+  }
+  // With sh a name beginning with "-" in the current folder would be taken for an option.
+  const std::string guard =
+      rules.quoting == Quoting::Posix && folder.empty() && !word.tilde ? "./" : "";
+  const auto guarded = [&guard](const std::string& name) {
+    return name.starts_with('-') ? guard + name : name;
+  };
   const fs::path search = real.empty() ? PathOf(directory) : PathOf(directory) / PathOf(real);
 
   // One pass over the folder: the matching names, their common part, the first few kept.
@@ -231,14 +247,14 @@ FileCompletion CompleteFileName(std::string_view beforeCaret, const std::string&
   const std::string sep(1, rules.separator);
   if (matched == 1 && !incomplete && !kept.empty()) {
     const Found& only = kept.front();
-    result.replacement =
-        Requote(folder + only.name + (only.folder ? sep : ""), word, true, rules.quoting);
+    result.replacement = QuoteCompleted(guarded(folder + only.name + (only.folder ? sep : "")),
+                                        word, true, rules.quoting);
     return result;
   }
   // The typed part stays as typed (its case too); what all names share is added behind it.
   const std::string shared = incomplete ? prefix : prefix + common.substr(prefix.size());
   if (shared != prefix) {
-    result.replacement = Requote(folder + shared, word, false, rules.quoting);
+    result.replacement = QuoteCompleted(guarded(folder + shared), word, false, rules.quoting);
   }
   if (rules.ignoreCase) {
     std::sort(kept.begin(), kept.end(), [](const Found& a, const Found& b) {
@@ -250,7 +266,8 @@ FileCompletion CompleteFileName(std::string_view beforeCaret, const std::string&
   }
   for (const Found& found : kept) {
     const std::string shown = found.name + (found.folder ? sep : "");
-    result.candidates.push_back({shown, Requote(folder + shown, word, true, rules.quoting)});
+    result.candidates.push_back(
+        {shown, QuoteCompleted(guarded(folder + shown), word, true, rules.quoting)});
   }
   if (incomplete) {
     result.candidates.push_back({"... more not read", {}});

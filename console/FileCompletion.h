@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/CommandEnvironment.h"
 #include "console/CommandLine.h"
 
 namespace pelorin {
@@ -51,10 +52,30 @@ struct FileCompletion {
 };
 
 // beforeCaret: the text behind the prompt up to the caret (UTF-8). directory: the current
-// directory. home: what a leading ~ stands for with sh (empty: none).
+// directory. home: what a leading ~ stands for with sh (empty: none). lookup: the variables a
+// folder part may name ($HOME/do with sh, %USERPROFILE%\Do with cmd), which then completes in
+// that folder and stays as typed. With sh a name beginning with "-" comes back as ./-rf, so that
+// no command takes it for an option.
 FileCompletion CompleteFileName(std::string_view beforeCaret, const std::string& directory,
                                 const std::string& home,
                                 const CompletionRules& rules = PlatformCompletionRules(),
-                                const CompletionLimits& limits = {});
+                                const CompletionLimits& limits = {},
+                                const VariableLookup& lookup = {});
+
+// The word the caret ends, as completion reads it with the interpreter's quoting.
+struct CompletionWord {
+  std::size_t start = 0;  // where it begins in the text
+  std::string value;      // quotes and escapes removed
+  char quote = '\0';      // the quote mark it begins with
+  bool tilde = false;     // sh: it begins with an unquoted ~ that stands for home
+};
+CompletionWord ReadCompletionWord(std::string_view beforeCaret, Quoting quoting);
+
+// What the word becomes for a completed value: quoted where the value needs it (in the quote
+// the word began with, else in double quotes), a leading ~ or a folder part naming a variable
+// ($HOME/) left outside the quotes; closed says whether the quote is closed (a whole name) or
+// left open for more typing (a common part).
+std::string QuoteCompleted(const std::string& value, const CompletionWord& word, bool closed,
+                           Quoting quoting);
 
 }  // namespace pelorin

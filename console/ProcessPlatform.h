@@ -9,8 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "console/ExitStatus.h"
 #include "platform/SysError.h"
 
 namespace pelorin {
@@ -24,10 +27,12 @@ enum class Stream { Out, Err };
 // Windows: program is %ComSpec% (empty when unset), switchText " /c ", and the command line is
 // program + switchText + line, unquoted. POSIX: program is $SHELL, or /bin/sh when unset or
 // empty, switchText "-c", and the argument vector is {program, switchText, line}.
+// environment: the child's whole environment as NAME=value entries; empty, this process's own.
 struct InterpreterCommand {
   std::string program;
   std::string switchText;
   std::string line;
+  std::vector<std::string> environment = {};
 };
 
 // Reads the interpreter from the environment of this process.
@@ -44,6 +49,9 @@ class ChildProcess {
 
   // True once the child has ended (a pure poll: never waits).
   virtual bool HasEnded() = 0;
+  // How it ended, once HasEnded has seen it end; nothing while it runs or when the system
+  // cannot say.
+  virtual std::optional<ExitStatus> Status() const { return std::nullopt; }
   // Bytes waiting in the stream's pipe, at most kPipeBytes; 0 when none or when asking failed.
   virtual std::size_t Available(Stream stream) = 0;
   // Reads up to count raw bytes and appends them; false when the read failed.

@@ -123,8 +123,22 @@ class FileActions {
   posix_spawn_file_actions_t actions_;
 };
 
+// The child's environment: the command's own when it has one (storage holds the pointers),
+// else this process's.
+char** EnvironmentOf(const InterpreterCommand& command, std::vector<char*>& storage) {
+  if (command.environment.empty()) {
+    return environ;
+  }
+  storage.clear();
+  for (const std::string& entry : command.environment) {
+    storage.push_back(const_cast<char*>(entry.c_str()));
+  }
+  storage.push_back(nullptr);
+  return storage.data();
+}
+
 SysError Spawn(pid_t& pid, const std::vector<std::string>& args, FileActions& actions,
-               bool searchPath) {
+               bool searchPath, char** envp = environ) {
   ::posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
@@ -135,7 +149,7 @@ SysError Spawn(pid_t& pid, const std::vector<std::string>& args, FileActions& ac
   SpawnAttr attr;
   const auto fn = searchPath ? ::posix_spawnp : ::posix_spawn;
   return static_cast<SysError>(
-      fn(&pid, args[0].c_str(), actions.get(), attr.get(), argv.data(), environ));
+      fn(&pid, args[0].c_str(), actions.get(), attr.get(), argv.data(), envp));
 }
 
 std::vector<std::string> InterpreterArgs(const InterpreterCommand& command) {
@@ -175,9 +189,15 @@ class PosixChild final : public ChildProcess {
       return true;
     }
     for (;;) {
-      const pid_t r = ::waitpid(pid_, nullptr, WNOHANG);
+      int status = 0;
+      const pid_t r = ::waitpid(pid_, &status, WNOHANG);
       if (r == pid_) {
         reaped_ = true;
+        if (WIFEXITED(status)) {
+          status_ = ExitStatus{false, static_cast<std::uint32_t>(WEXITSTATUS(status))};
+        } else if (WIFSIGNALED(status)) {
+          status_ = ExitStatus{true, static_cast<std::uint32_t>(WTERMSIG(status))};
+        }
         return true;
       }
       if (r == 0) {
@@ -195,6 +215,8 @@ class PosixChild final : public ChildProcess {
       return false;
     }
   }
+
+  std::optional<ExitStatus> Status() const override { return status_; }
 
   std::size_t Available(Stream stream) override {
     const int fd = Fd(stream);
@@ -282,6 +304,7 @@ class PosixChild final : public ChildProcess {
   int errFd_;
   bool reaped_ = false;
   bool interrupted_ = false;
+  std::optional<ExitStatus> status_;
 };
 
 }  // namespace
@@ -310,7 +333,9 @@ SysError StartChildProcess(const InterpreterCommand& command,
   ::posix_spawn_file_actions_adddup2(actions.get(), err[1], 2);
 
   pid_t pid = 0;
-  const SysError rc = Spawn(pid, InterpreterArgs(command), actions, true);
+  std::vector<char*> env;
+  const SysError rc =
+      Spawn(pid, InterpreterArgs(command), actions, true, EnvironmentOf(command, env));
   // Only the child holds the write ends now, so the pipes report end of data once it (and
   // whatever inherited them from it) has closed them.
   CloseFd(out[1]);
@@ -330,7 +355,9 @@ SysError StartDetached(const InterpreterCommand& command) {
   ::posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0);
   ::posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  const SysError rc = Spawn(pid, InterpreterArgs(command), actions, true);
+  std::vector<char*> env;
+  const SysError rc =
+      Spawn(pid, InterpreterArgs(command), actions, true, EnvironmentOf(command, env));
   if (rc == 0) {
     ReapInBackground(pid);
   }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cwchar>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,6 +33,43 @@ std::wstring EnvironmentValue(const wchar_t* name) {
 // %ComSpec% /c line, as one UTF-16 command line (no lossy ANSI step).
 std::wstring CommandLineOf(const InterpreterCommand& command) {
   return win::Widen(command.program + command.switchText + command.line);
+}
+
+// The child's environment block when the command has an environment of its own (empty: this
+// process's): UTF-16 entries sorted by name without regard to case, as Windows wants them, with
+// this process's hidden per-drive folders ("=C:=C:\Work") kept, so the command starts where
+// this process is on every drive.
+std::wstring EnvironmentBlockOf(const InterpreterCommand& command) {
+  if (command.environment.empty()) {
+    return std::wstring();
+  }
+  std::vector<std::wstring> entries;
+  for (const std::string& entry : command.environment) {
+    entries.push_back(win::Widen(entry));
+  }
+  if (wchar_t* own = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = own; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+      if (entry[0] == L'=') {
+        entries.emplace_back(entry);
+      }
+    }
+    ::FreeEnvironmentStringsW(own);
+  }
+  const auto nameOf = [](const std::wstring& entry) {
+    const std::size_t eq = entry.find(L'=', 1);
+    return std::wstring_view(entry).substr(0, eq == std::wstring::npos ? entry.size() : eq);
+  };
+  std::stable_sort(entries.begin(), entries.end(), [&](const auto& a, const auto& b) {
+    const std::wstring_view x = nameOf(a), y = nameOf(b);
+    return ::CompareStringOrdinal(x.data(), static_cast<int>(x.size()), y.data(),
+                                  static_cast<int>(y.size()), TRUE) == CSTR_LESS_THAN;
+  });
+  std::wstring block;
+  for (const std::wstring& entry : entries) {
+    block.append(entry).push_back(L'\0');
+  }
+  block.push_back(L'\0');
+  return block;
 }
 
 void CloseIfOpen(HANDLE& h) {
@@ -69,7 +108,17 @@ class Win32ChildProcess final : public ChildProcess {
   Win32ChildProcess(const Win32ChildProcess&) = delete;
   Win32ChildProcess& operator=(const Win32ChildProcess&) = delete;
 
-  bool HasEnded() override { return ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
+  bool HasEnded() override {
+    if (::WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+      return false;
+    }
+    DWORD code = 0;
+    if (!status_ && ::GetExitCodeProcess(process_, &code) && code != STILL_ACTIVE) {
+      status_ = ExitStatus{false, code};
+    }
+    return true;
+  }
+  std::optional<ExitStatus> Status() const override { return status_; }
 
   std::size_t Available(Stream stream) override {
     HANDLE h = Handle(stream);
@@ -163,6 +212,7 @@ class Win32ChildProcess final : public ChildProcess {
   HANDLE process_;
   HANDLE job_;
   HANDLE read_[2];
+  std::optional<ExitStatus> status_;
 };
 
 // The handles a child may inherit, and no other inheritable handle of this process (one this
@@ -266,9 +316,14 @@ SysError StartChildProcess(const InterpreterCommand& command,
     flags |= EXTENDED_STARTUPINFO_PRESENT;
   }
   std::wstring cmdLine = CommandLineOf(command);
+  std::wstring environment = EnvironmentBlockOf(command);
+  if (!environment.empty()) {
+    flags |= CREATE_UNICODE_ENVIRONMENT;
+  }
   PROCESS_INFORMATION pi{};
   const BOOL started = ::CreateProcessW(nullptr, cmdLine.data(), nullptr, nullptr, TRUE, flags,
-                                        nullptr, nullptr, &si.StartupInfo, &pi);
+                                        environment.empty() ? nullptr : environment.data(), nullptr,
+                                        &si.StartupInfo, &pi);
   const SysError rc = started ? 0 : ::GetLastError();
 
   // Only the child may hold the write ends now, so the pipes report their end once it is done.
@@ -302,10 +357,12 @@ SysError StartChildProcess(const InterpreterCommand& command,
 SysError StartDetached(const InterpreterCommand& command) {
   STARTUPINFOW si = HiddenStartup(STARTF_USESHOWWINDOW);
   std::wstring cmdLine = CommandLineOf(command);
+  std::wstring environment = EnvironmentBlockOf(command);
+  const DWORD flags = kCreationFlags | (environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT);
   PROCESS_INFORMATION pi{};
   // No handle inheritance: a program left running must not hold anything of ours.
-  if (!::CreateProcessW(nullptr, cmdLine.data(), nullptr, nullptr, FALSE, kCreationFlags, nullptr,
-                        nullptr, &si, &pi)) {
+  if (!::CreateProcessW(nullptr, cmdLine.data(), nullptr, nullptr, FALSE, flags,
+                        environment.empty() ? nullptr : environment.data(), nullptr, &si, &pi)) {
     const SysError rc = ::GetLastError();
     return rc != 0 ? rc : ERROR_GEN_FAILURE;
   }

@@ -3,8 +3,11 @@
 
 #include <cstdlib>
 
+#include "console/CommandEnvironment.h"
 #include "console/CommandLine.h"
 #include "console/FileCompletion.h"
+
+extern char** environ;
 
 namespace pelorin {
 
@@ -19,6 +22,17 @@ std::string TildeHome() {
 
 CompletionRules PlatformCompletionRules() {
   return {Quoting::Posix, false, true, '/'};
+}
+
+std::vector<std::string> ProcessEnvironment() {
+  std::vector<std::string> entries;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    if (text.find('=', 1) != std::string_view::npos) {
+      entries.emplace_back(text);
+    }
+  }
+  return entries;
 }
 
 }  // namespace pelorin

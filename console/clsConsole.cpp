@@ -45,6 +45,7 @@ void clsConsole::TimerTick() {
   if (result.kind == CommandRunner::TickResult::Complete) {
     // Stopped first, so that a handler may start the next command.
     timer_->stop();
+    lastExit_ = result.exit;
     emit Complete(result.stdOut, result.stdErr);
   } else {
     emit OutputReceived(result.stdOut, result.stdErr);

@@ -12,6 +12,7 @@
 // which keeps one timer per instance.
 
 #include <QObject>
+#include <optional>
 #include <string>
 
 #include "console/CommandRunner.h"
@@ -40,6 +41,9 @@ class clsConsole : public QObject {
   // The running command is interrupted (the second time ended for good) and then completes as
   // usual at a tick; nothing happens while nothing runs.
   void Interrupt();
+  // How the command whose Complete is being reported ended; nothing after StopWait or when the
+  // system could not say. Read it in the Complete handler.
+  const std::optional<ExitStatus>& LastExitStatus() const { return lastExit_; }
 
  signals:
   void OutputReceived(const std::string& stdOut, const std::string& stdErr);
@@ -50,6 +54,7 @@ class clsConsole : public QObject {
 
   CommandRunner runner_;
   QTimer* timer_;
+  std::optional<ExitStatus> lastExit_;
 };
 
 }  // namespace pelorin

@@ -19,34 +19,13 @@
 #include "editor/FindDialog.h"
 #include "editor/SurfaceAccessible.h"
 #include "editor/SurfaceColours.h"
+#include "editor/WritableScope.h"
 
 namespace pelorin {
 
 namespace {
 
 constexpr int kChoiceList = 1;  // the identifier of the list ShowChoices shows
-
-// Restores the read-only state on leaving, however the scope is left.
-class WritableScope {
- public:
-  explicit WritableScope(ConsoleSurface* surface)
-      : surface_(surface), wasReadOnly_(surface->Send(QsciScintillaBase::SCI_GETREADONLY) != 0) {
-    if (wasReadOnly_) {
-      surface_->Send(QsciScintillaBase::SCI_SETREADONLY, 0);
-    }
-  }
-  ~WritableScope() {
-    if (wasReadOnly_) {
-      surface_->Send(QsciScintillaBase::SCI_SETREADONLY, 1);
-    }
-  }
-  WritableScope(const WritableScope&) = delete;
-  WritableScope& operator=(const WritableScope&) = delete;
-
- private:
-  ConsoleSurface* surface_;
-  bool wasReadOnly_;
-};
 
 bool FamilyUsable(const QString& family) {
   // A missing face is fine when the font system substitutes a fixed-pitch one for it
@@ -107,6 +86,8 @@ ConsoleEditor::ConsoleEditor(QWidget* parent)
               choicePicked_(static_cast<std::size_t>(it - choices_.begin()));
             }
           });
+  connect(surface_, &QsciScintillaBase::SCN_ZOOM, this, [this] { emit ZoomChanged(Zoom()); });
+  surface_->SetMarginTip([this](int line) { return FailureText(line); });
 }
 
 ConsoleEditor::~ConsoleEditor() = default;
@@ -166,14 +147,37 @@ std::string ConsoleEditor::LineText(int line) const {
   return bytes;
 }
 
+template <typename Change>
+void ConsoleEditor::WithHeldInputAside(Change change) {
+  if (heldFrom_ < 0) {
+    change();
+    return;
+  }
+  const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
+  const long from = std::min(heldFrom_, length);
+  std::string held(static_cast<std::size_t>(length - from) + 1, '\0');  // and the closing zero
+  surface_->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, from, length, held.data());
+  held.pop_back();
+  const long caret =
+      std::clamp(Send(QsciScintillaBase::SCI_GETCURRENTPOS) - from, 0L, length - from);
+  Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), length - from);
+  change();
+  heldFrom_ = Send(QsciScintillaBase::SCI_GETLENGTH);
+  surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(held.size()),
+                          held.data());
+  Send(QsciScintillaBase::SCI_GOTOPOS, static_cast<uintptr_t>(heldFrom_ + caret));
+}
+
 void ConsoleEditor::AppendAtEnd(std::string_view utf8) {
   if (utf8.empty()) {
     return;
   }
   {
     WritableScope writable(surface_);
-    surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()),
-                            utf8.data());
+    WithHeldInputAside([&] {
+      surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
+                              static_cast<uintptr_t>(utf8.size()), utf8.data());
+    });
   }
   surface_->RefreshNumberMargin();
 }
@@ -184,34 +188,36 @@ void ConsoleEditor::ApplyOutput(const OutputEdits& edits) {
   }
   {
     WritableScope writable(surface_);
-    const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
-    if (edits.rewriteLine) {
-      const long back = std::min(static_cast<long>(edits.linesBack), long{LineCount() - 1});
-      const long first = LineCount() - 1 - back;
-      const long from = std::min(
-          length, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<uintptr_t>(first)) +
-                      static_cast<long>(edits.keepBytes));
-      // The marks of deleted lines pass to the line before them: the first piece, which
-      // continues nothing, must not get the pieces' marks.
-      constexpr long kSoftBreak = 1L << ConsoleSurface::kSoftBreakMarker;
-      for (long line = first + 1; line <= first + back; ++line) {
-        while (Send(QsciScintillaBase::SCI_MARKERGET, static_cast<uintptr_t>(line)) & kSoftBreak) {
-          Send(QsciScintillaBase::SCI_MARKERDELETE, static_cast<uintptr_t>(line),
-               ConsoleSurface::kSoftBreakMarker);
+    WithHeldInputAside([&] {
+      const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
+      if (edits.rewriteLine) {
+        const long back = std::min(static_cast<long>(edits.linesBack), long{LineCount() - 1});
+        const long first = LineCount() - 1 - back;
+        const long from = std::min(
+            length, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<uintptr_t>(first)) +
+                        static_cast<long>(edits.keepBytes));
+        // The marks of deleted lines pass to the line before them: the first piece, which
+        // continues nothing, must not get the pieces' marks.
+        constexpr long kSoftBreak = 1L << ConsoleSurface::kSoftBreakMarker;
+        for (long line = first + 1; line <= first + back; ++line) {
+          while (Send(QsciScintillaBase::SCI_MARKERGET, static_cast<uintptr_t>(line)) & kSoftBreak) {
+            Send(QsciScintillaBase::SCI_MARKERDELETE, static_cast<uintptr_t>(line),
+                 ConsoleSurface::kSoftBreakMarker);
+          }
         }
+        Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), length - from);
       }
-      Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), length - from);
-    }
-    const long base = Send(QsciScintillaBase::SCI_GETLENGTH);
-    surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
-                            static_cast<uintptr_t>(edits.text.size()), edits.text.data());
-    for (const std::size_t at : edits.softBreaks) {
-      const long line =
-          Send(QsciScintillaBase::SCI_LINEFROMPOSITION, base + static_cast<long>(at)) + 1;
-      Send(QsciScintillaBase::SCI_MARKERADD, static_cast<uintptr_t>(line),
-           ConsoleSurface::kSoftBreakMarker);
-    }
-    FillRuns(*surface_, base, edits.runs, palette_);
+      const long base = Send(QsciScintillaBase::SCI_GETLENGTH);
+      surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
+                              static_cast<uintptr_t>(edits.text.size()), edits.text.data());
+      for (const std::size_t at : edits.softBreaks) {
+        const long line =
+            Send(QsciScintillaBase::SCI_LINEFROMPOSITION, base + static_cast<long>(at)) + 1;
+        Send(QsciScintillaBase::SCI_MARKERADD, static_cast<uintptr_t>(line),
+             ConsoleSurface::kSoftBreakMarker);
+      }
+      FillRuns(*surface_, base, edits.runs, palette_);
+    });
   }
   surface_->RefreshNumberMargin();
 }
@@ -223,11 +229,17 @@ std::size_t ConsoleEditor::CaretByte() const {
 }
 
 void ConsoleEditor::ReplaceInLastLine(std::size_t from, std::size_t to, std::string_view text) {
-  if (ReadOnly()) {
+  ReplaceInLine(LineCount() - 1, from, to, text);
+}
+
+void ConsoleEditor::ReplaceInLine(int line, std::size_t from, std::size_t to,
+                                  std::string_view text) {
+  if (ReadOnly() || line < 0 || line >= LineCount()) {
     return;
   }
-  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, LineCount() - 1);
-  const auto lineBytes = static_cast<std::size_t>(Send(QsciScintillaBase::SCI_GETLENGTH) - start);
+  const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
+  const auto lineBytes =
+      static_cast<std::size_t>(Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, line) - start);
   from = std::min(from, lineBytes);
   const long begin = start + static_cast<long>(from);
   const long end = start + static_cast<long>(std::clamp(to, from, lineBytes));

@@ -13,8 +13,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "console/ConsoleView.h"
@@ -65,15 +67,45 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   // Replaces bytes [from, to) of the last line (to past its end: up to its end) with text and
   // puts the caret behind it. Changes nothing while the surface is read-only.
   void ReplaceInLastLine(std::size_t from, std::size_t to, std::string_view text);
+  // The same on any line.
+  void ReplaceInLine(int line, std::size_t from, std::size_t to, std::string_view text);
   // Shows a list at the caret to pick one of items from; picked gets the index of the one
   // chosen (Enter, Tab or a double click). Escape or typing on closes it without a choice.
   void ShowChoices(const std::vector<std::string>& items, std::function<void(std::size_t)> picked);
   bool ChoicesShown() const;
 
+  // Replaces everything from byte `from` of line to the end of the text with text; the caret
+  // goes behind it. Changes nothing while the surface is read-only.
+  void ReplaceToEnd(int line, std::size_t from, std::string_view text);
+  // The text from byte `from` of line to the end, lines joined by "\n".
+  std::string TextToEnd(int line, std::size_t from) const;
+  // The selection's ends as (line, byte in line); both the caret's when nothing is selected.
+  std::pair<int, std::size_t> SelectionStart() const;
+  std::pair<int, std::size_t> SelectionEnd() const;
+  // Puts the caret at byte of line and the anchor at anchorByte of anchorLine.
+  void SetSelection(int anchorLine, std::size_t anchorByte, int line, std::size_t byte);
+  void ClearSelection();
+  // Pastes the clipboard at the caret, replacing the selection; nothing while read-only.
+  void PasteClipboard();
+
   // column counts characters (UTF-16 code units, as QString indexes a line); past the end of
   // the line means its end. The line is clamped to the text and scrolled into view.
   void MoveCaret(int line, int column) override;
   void TakeFocus() override;
+  void Clear() override;
+  // A red mark in the margin, whose tool tip is the text.
+  void MarkFailure(int line, const std::string& text) override;
+  // The failure text of line; empty when it has no mark.
+  std::string FailureText(int line) const;
+  bool HoldsInput() const override { return heldFrom_ >= 0; }
+  void HoldInput(std::string_view text) override;
+  std::string TakeHeldInput() override;
+  // Where held input begins, as (line, byte in line); meaningful only while HoldsInput.
+  std::pair<int, std::size_t> HeldInputStart() const;
+
+  // Zoom steps as Ctrl+wheel makes them; 0 is the font's own size.
+  int Zoom() const;
+  void SetZoom(int level);
   // Unknown numbers do nothing. Dialog commands return when the dialog is closed.
   void RunEditorCommand(int number, const QVariant& argument = {});
 
@@ -107,6 +139,10 @@ class ConsoleEditor : public QWidget, public ConsoleView {
  protected:
   void changeEvent(QEvent* event) override;
 
+ signals:
+  // The zoom changed (keys, wheel or SetZoom).
+  void ZoomChanged(int level);
+
  private:
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
   bool HasMarker(int line, int marker) const;
@@ -120,6 +156,12 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   void MarkAll();
   void OpenFindDialog();
   void OpenFontDialog();
+  long Position(int line, std::size_t byte) const;
+  std::pair<int, std::size_t> LineAndByte(long pos) const;
+  // Runs change with the held input taken off the end, then puts it back behind what change
+  // wrote, with the caret where it was in it.
+  template <typename Change>
+  void WithHeldInputAside(Change change);
 
   ConsoleSurface* surface_;
   QString fontName_;
@@ -131,6 +173,10 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   QPointer<Recolouring> recolouring_;
   std::vector<std::string> choices_;
   std::function<void(std::size_t)> choicePicked_;
+  long heldFrom_ = -1;  // document position where held input begins; -1: none
+  // The text of each failure mark, by line. Lines are only ever added at the end, so a mark's
+  // line stays its line until the console is cleared.
+  std::map<int, std::string> failures_;
 };
 
 }  // namespace pelorin

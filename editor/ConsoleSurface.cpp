@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QColor>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -113,6 +114,7 @@ ConsoleSurface::ConsoleSurface(QWidget* owner) : QsciScintilla(owner), owner_(ow
   connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] { RefreshNumberMargin(true); });
   viewport()->setAcceptDrops(false);
   setAcceptDrops(false);
+  viewport()->setMouseTracking(true);  // a link under the pointer is underlined while Ctrl is held
 }
 
 long ConsoleSurface::Send(unsigned msg, uintptr_t wparam, intptr_t lparam) const {
@@ -168,7 +170,7 @@ void ConsoleSurface::SetUpMargins() {
   Send(SCI_SETMARGINTYPEN, kSymbolMargin, SC_MARGIN_SYMBOL);
   // Only the mark lives in the margin; the divider and the highlight are drawn in the text area,
   // which Scintilla does only for markers no visible margin shows.
-  Send(SCI_SETMARGINMASKN, kSymbolMargin, 1u << kMarkMarker);
+  Send(SCI_SETMARGINMASKN, kSymbolMargin, (1u << kMarkMarker) | (1u << kFailureMarker));
   Send(SCI_SETMARGINWIDTHN, kSymbolMargin, 16);
   for (int margin = 2; margin < 5; ++margin) {
     Send(SCI_SETMARGINWIDTHN, margin, 0);
@@ -182,6 +184,9 @@ void ConsoleSurface::SetUpMargins() {
   Send(SCI_MARKERDEFINE, kHighlightMarker, SC_MARK_BACKGROUND);
   SendScintilla(SCI_MARKERSETBACK, kHighlightMarker, QColor(0xff, 0xf4, 0xb8));
   Send(SCI_MARKERDEFINE, kSoftBreakMarker, SC_MARK_EMPTY);
+  Send(SCI_MARKERDEFINE, kFailureMarker, SC_MARK_CIRCLE);
+  SendScintilla(SCI_MARKERSETFORE, kFailureMarker, QColor(0x8c, 0x10, 0x10));
+  SendScintilla(SCI_MARKERSETBACK, kFailureMarker, QColor(0xd8, 0x30, 0x30));
   RefreshNumberMargin(true);
 }
 
@@ -195,6 +200,8 @@ void ConsoleSurface::SetUpColours() {
   Send(SCI_INDICSETALPHA, kBackIndicator, 255);
   Send(SCI_INDICSETOUTLINEALPHA, kBackIndicator, 255);
   Send(SCI_INDICSETUNDER, kBackIndicator, 1);  // an opaque box over the text would hide it
+  Send(SCI_INDICSETSTYLE, kLinkIndicator, INDIC_PLAIN);
+  SendScintilla(SCI_INDICSETFORE, kLinkIndicator, QColor(0x1a, 0x5f, 0xb4));
 }
 
 void ConsoleSurface::RefreshNumberMargin(bool force) {
@@ -240,8 +247,17 @@ bool ConsoleSurface::event(QEvent* e) {
 }
 
 void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
-  if (sink_ && sink_->BeforeKey()) {
+  if (e->key() == Qt::Key_Control) {
+    ShowLinkAt(viewport()->mapFromGlobal(QCursor::pos()), true);
+  }
+  if (ZoomKey(e)) {
+    e->accept();
+    return;
+  }
+  if (sink_ && (sink_->BeforeKey() || sink_->InputKey(*e))) {
     e->accept();  // the owner took the key
+    RefreshNumberMargin();
+    sink_->AfterKey();
     return;
   }
   const int key = e->key();
@@ -283,6 +299,18 @@ void ConsoleSurface::CaretPlaced() {
   }
 }
 
+void ConsoleSurface::keyReleaseEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Control) {
+    ShowLink(-1, 0, 0);
+  }
+  QsciScintilla::keyReleaseEvent(e);
+}
+
+void ConsoleSurface::leaveEvent(QEvent* e) {
+  ShowLink(-1, 0, 0);
+  QsciScintilla::leaveEvent(e);
+}
+
 void ConsoleSurface::focusInEvent(QFocusEvent* e) {
   QsciScintilla::focusInEvent(e);
   if (sink_) {
@@ -302,6 +330,15 @@ bool ConsoleSurface::InSelection(long pos) const {
 }
 
 void ConsoleSurface::mousePressEvent(QMouseEvent* e) {
+  if (e->button() == Qt::LeftButton && (e->modifiers() & kChordModifiers) == Qt::ControlModifier &&
+      sink_) {
+    const auto [line, byte] = LineAndByteAt(e->position().toPoint());
+    if (line >= 0 && sink_->LinkClicked(line, byte)) {
+      ShowLink(-1, 0, 0);
+      e->accept();
+      return;
+    }
+  }
   const long pos = PositionAt(e->position().toPoint());
   pressInSelection_ = false;
   switch (e->button()) {
@@ -332,6 +369,9 @@ void ConsoleSurface::mousePressEvent(QMouseEvent* e) {
 }
 
 void ConsoleSurface::mouseMoveEvent(QMouseEvent* e) {
+  if (e->buttons() == Qt::NoButton) {
+    ShowLinkAt(e->position().toPoint(), (e->modifiers() & Qt::ControlModifier) != 0);
+  }
   if (pressInSelection_ && (e->buttons() & Qt::LeftButton)) {
     e->accept();
     return;

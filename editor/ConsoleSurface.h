@@ -8,7 +8,11 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
 
 namespace pelorin {
 
@@ -28,10 +32,14 @@ class ConsoleSurface : public QsciScintilla {
   // On each line that continues the line above it after a soft break (OutputEdits): drawn
   // nowhere, it tells copying which line ends the command never wrote.
   static constexpr int kSoftBreakMarker = 3;
+  // In the margin, at the prompt line of a command that failed.
+  static constexpr int kFailureMarker = 4;
   // The colours of coloured output, each range with its own value (0xBBGGRR): the text's, and a
   // box under the text for its background.
   static constexpr int kForeIndicator = 8;
   static constexpr int kBackIndicator = 9;
+  // Under a link while Ctrl is held.
+  static constexpr int kLinkIndicator = 10;
   static constexpr int kNumberMargin = 0;
   static constexpr int kSymbolMargin = 1;
 
@@ -39,6 +47,8 @@ class ConsoleSurface : public QsciScintilla {
   ConsoleSurface(QWidget* owner);
 
   void SetEventSink(EditorEvents* sink) { sink_ = sink; }
+  // The tool tip of a line's margin; empty: none.
+  void SetMarginTip(std::function<std::string(int line)> tip) { marginTip_ = std::move(tip); }
 
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
 
@@ -56,7 +66,10 @@ class ConsoleSurface : public QsciScintilla {
 
  protected:
   bool event(QEvent* e) override;
+  bool viewportEvent(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void leaveEvent(QEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
@@ -74,10 +87,20 @@ class ConsoleSurface : public QsciScintilla {
   long PositionAt(const QPoint& viewportPos) const;
   void MenuAtCaret();
   bool InSelection(long pos) const;
+  bool ZoomKey(const QKeyEvent* e);
+  // The link under the viewport point shown underlined, or none when ctrl is false.
+  void ShowLinkAt(const QPoint& viewportPos, bool ctrl);
+  void ShowLink(int line, std::size_t from, std::size_t to);
+  // The line and byte under a viewport point; line -1 past the text.
+  std::pair<int, std::size_t> LineAndByteAt(const QPoint& viewportPos) const;
+  // The line whose margin holds the point, -1 when the point is not in a margin.
+  int MarginLineAt(const QPoint& viewportPos) const;
 
   QWidget* owner_;
   EditorEvents* sink_ = nullptr;
   SurfaceTextEvents* textEvents_ = nullptr;  // a child
+  std::function<std::string(int line)> marginTip_;
+  int linkLine_ = -1;  // the line the link underline is on; -1: none
   bool numbersShown_ = true;
   int numberDigits_ = 0;
   // A left press inside the selection would start a text drag; a drag can move text out of

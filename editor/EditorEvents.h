@@ -5,6 +5,11 @@
 // BeforeKey, MouseClick or EnterPressed makes the surface skip its own handling of the event
 // (the key, the menu of a right click, the line break of Enter).
 
+#include <cstddef>
+#include <utility>
+
+class QKeyEvent;
+
 namespace pelorin {
 
 class EditorEvents {
@@ -14,7 +19,10 @@ class EditorEvents {
   virtual void FocusGained() {}
   // A key arrives, before the surface acts on it. True: the surface leaves it alone.
   virtual bool BeforeKey() { return false; }
-  // Up, Down, Tab or Shift+Tab without Ctrl, Alt or Meta, after BeforeKey and before the
+  // Every key, after BeforeKey and before the surface (or a list of choices it shows) acts on
+  // it. True: the owner took it and the surface leaves it alone.
+  virtual bool InputKey(const QKeyEvent& /*key*/) { return false; }
+  // Up, Down, Tab or Shift+Tab without Ctrl, Alt or Meta, after InputKey and before the
   // surface acts on it. True: the owner took it and the surface leaves it alone.
   virtual bool LineKey(int /*qtKey*/) { return false; }
   // After the surface acted on a key; the result is not used.
@@ -27,6 +35,14 @@ class EditorEvents {
   // The caret or the selection was placed by something other than a key or a click (an
   // assistive technology).
   virtual void CaretPlaced() {}
+  // With Ctrl held the mouse is over byte of line: the bytes [first, second) of that line that
+  // a Ctrl+click would open; first == second for none.
+  virtual std::pair<std::size_t, std::size_t> LinkAt(int /*line*/, std::size_t /*byte*/) {
+    return {0, 0};
+  }
+  // A Ctrl+click on byte of line. True: a link was there and is taken; the surface neither moves
+  // the caret nor selects.
+  virtual bool LinkClicked(int /*line*/, std::size_t /*byte*/) { return false; }
 };
 
 }  // namespace pelorin

@@ -1,33 +1,76 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/PromptInput.h"
 
+#include <QKeyEvent>
 #include <Qt>
 #include <string>
 
 #include "console/CommandLine.h"
+#include "console/CommandQueue.h"
 #include "console/ConsoleSession.h"
+#include "console/WordCompletion.h"
 #include "editor/ConsoleEditor.h"
+#include "editor/ConsoleLinks.h"
 #include "platform/Directory.h"
 #include "platform/LineEnd.h"
 #include "qtsupport/InputCodes.h"
 
 namespace pelorin {
 
+namespace {
+
+constexpr Qt::KeyboardModifiers kChords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+
+using Place = std::pair<int, std::size_t>;  // (line, byte in line)
+
+// A key that types its text (AltGr, which Windows reports as Ctrl+Alt, included).
+bool TypesText(const QKeyEvent& key) {
+  const QString text = key.text();
+  if (text.isEmpty() || !text.at(0).isPrint()) {
+    return false;
+  }
+  const Qt::KeyboardModifiers chords = key.modifiers() & kChords;
+  return !chords || chords == (Qt::ControlModifier | Qt::AltModifier);
+}
+
+}  // namespace
+
 PromptInput::PromptInput(ConsoleEditor& editor, ConsoleSession& session, HighlightFlag highlightOn)
-    : editor_(editor), session_(session), highlightOn_(std::move(highlightOn)) {}
+    : editor_(editor),
+      session_(session),
+      highlightOn_(std::move(highlightOn)),
+      search_(editor, session.History()),
+      links_(std::make_unique<ConsoleLinks>(editor, session)) {}
+
+PromptInput::~PromptInput() = default;
+
+std::pair<int, std::size_t> PromptInput::InputStart() const {
+  if (session_.bBusy()) {
+    return editor_.HeldInputStart();
+  }
+  const int line = session_.PromptLine();
+  const std::string prompt = ConsoleSession::Prompt();
+  // A damaged prompt protects nothing: Enter refuses that line anyway.
+  return {line, editor_.LineText(line).starts_with(prompt) ? prompt.size() : 0};
+}
+
+bool PromptInput::MayEdit() const {
+  if (session_.bBusy() && !editor_.HoldsInput()) {
+    return false;
+  }
+  const int first = session_.bBusy() ? editor_.HeldInputStart().first : session_.PromptLine();
+  if (editor_.CurrentLine() < first || editor_.SelectionStartLine() < first) {
+    return false;
+  }
+  // The held input may begin in the middle of a line the command wrote.
+  return !session_.bBusy() || editor_.SelectionStart() >= editor_.HeldInputStart();
+}
 
 void PromptInput::RefreshLineState() {
   if (highlightOn_ && highlightOn_()) {
     editor_.SetHighlightRow(editor_.CurrentLine());
   }
-  editor_.SetReadOnly(session_.bBusy() || !OnInputLine());
-}
-
-bool PromptInput::OnInputLine() const {
-  // The selection counts as much as the caret: a selection reaching into earlier lines (after
-  // select all, say) would let one key press replace the history.
-  const int last = editor_.LineCount() - 1;
-  return editor_.CurrentLine() == last && editor_.SelectionStartLine() == last;
+  editor_.SetReadOnly(!MayEdit());
 }
 
 void PromptInput::FocusGained() {
@@ -35,27 +78,154 @@ void PromptInput::FocusGained() {
 }
 
 bool PromptInput::BeforeKey() {
-  if (session_.bBusy() || !OnInputLine()) {
-    editor_.SetReadOnly(true);
+  editor_.SetReadOnly(!MayEdit());
+  guard_.clear();
+  if (!session_.bBusy() && editor_.CurrentLine() == session_.PromptLine()) {
+    guard_ = editor_.LineText(session_.PromptLine());
+    if (!guard_.starts_with(ConsoleSession::Prompt())) {
+      guard_.clear();
+    }
   }
   return false;
 }
 
+bool PromptInput::PrepareTyping() {
+  const int last = editor_.LineCount() - 1;
+  const std::size_t end = editor_.LineText(last).size();
+  if (session_.bBusy()) {
+    // Typed while a command runs: held below its output, wherever the caret was.
+    if (!editor_.HoldsInput()) {
+      editor_.HoldInput("");
+    } else if (!MayEdit()) {
+      editor_.SetSelection(last, end, last, end);
+    }
+    editor_.SetReadOnly(false);
+    return true;
+  }
+  const Place start = InputStart();
+  if (editor_.HasSelectedText()) {
+    // Typed over a selection inside the input; one reaching into the prompt, or lying in
+    // earlier lines, is not typed over.
+    return editor_.SelectionStart() >= start && MayEdit();
+  }
+  if (editor_.CurrentLine() < start.first) {
+    return false;  // an earlier line is read-only
+  }
+  if (Place{editor_.CurrentLine(), editor_.CaretByte()} < start) {
+    editor_.SetSelection(last, end, last, end);  // in the prompt: typing goes to the input's end
+  }
+  editor_.SetReadOnly(false);
+  return true;
+}
+
+// Keys that would reach into the prompt (or, while a command runs, into its output) do nothing.
+bool PromptInput::ProtectsInput(const QKeyEvent& key) {
+  const Place start = InputStart();
+  const Place caret{editor_.CurrentLine(), editor_.CaretByte()};
+  const bool selected = editor_.HasSelectedText();
+  const Qt::KeyboardModifiers mods = key.modifiers() & (kChords | Qt::ShiftModifier);
+  switch (key.key()) {
+    case Qt::Key_Backspace:
+      return selected ? editor_.SelectionStart() < start : caret <= start;
+    case Qt::Key_Delete:
+      return selected ? editor_.SelectionStart() < start : caret < start;
+    case Qt::Key_Home:
+      if (caret.first != start.first || (mods & ~Qt::ShiftModifier)) {
+        return false;
+      }
+      if (mods & Qt::ShiftModifier) {
+        const Place anchor = selected && caret == editor_.SelectionStart() ? editor_.SelectionEnd()
+                             : selected ? editor_.SelectionStart()
+                                        : caret;
+        editor_.SetSelection(anchor.first, anchor.second, start.first, start.second);
+      } else {
+        editor_.SetSelection(start.first, start.second, start.first, start.second);
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool PromptInput::InputKey(const QKeyEvent& key) {
+  if (search_.Active()) {
+    return search_.Key(key);
+  }
+  if (editor_.ChoicesShown()) {
+    return false;  // the list's own keys
+  }
+  const Qt::KeyboardModifiers mods = key.modifiers() & (kChords | Qt::ShiftModifier);
+  if (key.key() == Qt::Key_R && mods == Qt::ControlModifier) {
+    if (MayEdit() && !session_.bBusy() && editor_.CurrentLine() == session_.PromptLine()) {
+      const Place start = InputStart();
+      search_.Start(start.first, start.second);
+    }
+    return true;
+  }
+  if (TypesText(key)) {
+    return !PrepareTyping();
+  }
+  if (key.key() == Qt::Key_Escape && !mods) {
+    // Escape clears the input, wherever the caret is.
+    if (session_.bBusy()) {
+      editor_.TakeHeldInput();
+    } else {
+      const Place start = InputStart();
+      editor_.SetReadOnly(false);
+      editor_.ReplaceToEnd(start.first, start.second, "");
+    }
+    return true;
+  }
+  return MayEdit() && ProtectsInput(key);
+}
+
+bool PromptInput::AfterKey() {
+  // A key that took part of the prompt after all (Ctrl+Backspace over its ">"): put it back.
+  const int line = session_.PromptLine();
+  if (!guard_.empty() && !session_.bBusy() && line < editor_.LineCount() &&
+      !editor_.LineText(line).starts_with(ConsoleSession::Prompt())) {
+    editor_.SetReadOnly(false);
+    editor_.ReplaceInLine(line, 0, std::string::npos, guard_);
+    const std::size_t start = ConsoleSession::Prompt().size();
+    editor_.SetSelection(line, start, line, start);
+  }
+  guard_.clear();
+  RefreshLineState();
+  return false;
+}
+
 bool PromptInput::LineKey(int qtKey) {
-  if (session_.bBusy() || !OnInputLine()) {
+  if (!MayEdit()) {
     return false;  // the surface's own meaning: moving the caret through the history
   }
-  const std::string line = editor_.LineText(editor_.LineCount() - 1);
-  const std::string prompt = ConsoleSession::Prompt();
-  // A damaged prompt gets neither recall nor completion: Enter refuses that line anyway.
-  if (line.starts_with(prompt)) {
-    if (qtKey == Qt::Key_Tab) {
-      Complete(line, prompt);
-    } else if (qtKey != Qt::Key_Backtab) {
-      Recall(qtKey, line, prompt);
-    }
+  if (session_.bBusy()) {
+    return qtKey == Qt::Key_Tab || qtKey == Qt::Key_Backtab;  // no tab in held input
   }
-  return true;  // Tab never types a tab character on the input line
+  const int line = session_.PromptLine();
+  const std::string text = editor_.LineText(line);
+  const std::string prompt = ConsoleSession::Prompt();
+  const int caretLine = editor_.CurrentLine();
+  if (qtKey == Qt::Key_Tab) {
+    // The word before the caret, on the prompt's line behind the prompt or on a line below.
+    if (caretLine > line) {
+      Complete(caretLine, 0);
+    } else if (text.starts_with(prompt)) {
+      Complete(line, prompt.size());
+    }
+    return true;  // Tab never types a tab character on the input line
+  }
+  if (qtKey == Qt::Key_Backtab) {
+    return true;
+  }
+  // Up and Down recall on a one-line input only; over pasted lines they move the caret.
+  if (caretLine != line || editor_.LineCount() - 1 != line) {
+    return false;
+  }
+  // A damaged prompt gets no recall: Enter refuses that line anyway.
+  if (text.starts_with(prompt)) {
+    Recall(qtKey, text, prompt);
+  }
+  return true;
 }
 
 void PromptInput::Recall(int qtKey, const std::string& line, const std::string& prompt) {
@@ -63,25 +233,28 @@ void PromptInput::Recall(int qtKey, const std::string& line, const std::string& 
   const std::optional<std::string> entry =
       qtKey == Qt::Key_Up ? history.Older(line.substr(prompt.size())) : history.Newer();
   if (entry) {
-    editor_.ReplaceInLastLine(prompt.size(), std::string::npos, *entry);
+    editor_.ReplaceInLine(session_.PromptLine(), prompt.size(), std::string::npos, *entry);
   }
 }
 
-void PromptInput::Complete(const std::string& line, const std::string& prompt) {
+void PromptInput::Complete(int line, std::size_t inputStart) {
   const std::size_t caret = editor_.CaretByte();
-  if (caret < prompt.size()) {
+  if (caret < inputStart) {
     return;
   }
-  const std::string before = line.substr(prompt.size(), caret - prompt.size());
-  FileCompletion c = CompleteFileName(before, CurrentDirectory(), TildeHome());
-  const std::size_t wordStart = prompt.size() + c.wordStart;
-  const bool repeated = lastTabLine_ == line && lastTabCaret_ == caret;
+  const std::string text = editor_.LineText(line);
+  const std::string before = text.substr(inputStart, caret - inputStart);
+  FileCompletion c =
+      CompleteWord(before, CurrentDirectory(), session_.Shell().Home(), session_.Completion());
+  const std::size_t wordStart = inputStart + c.wordStart;
+  const bool repeated = lastTabLine_ == text && lastTabCaret_ == caret;
   // A name holding a line break cannot stand on the input line.
   if (c.replacement != before.substr(c.wordStart) &&
       c.replacement.find_first_of("\r\n") == std::string::npos) {
-    editor_.ReplaceInLastLine(wordStart, caret, c.replacement);
+    editor_.ReplaceInLine(line, wordStart, caret, c.replacement);
   } else if (repeated && !c.candidates.empty()) {
     choices_ = std::move(c.candidates);
+    choiceLine_ = line;
     choiceWordStart_ = wordStart;
     std::vector<std::string> names;
     names.reserve(choices_.size());
@@ -90,19 +263,15 @@ void PromptInput::Complete(const std::string& line, const std::string& prompt) {
     }
     editor_.ShowChoices(names, [this](std::size_t index) {
       const std::string& replacement = choices_[index].replacement;
-      if (!replacement.empty() && !session_.bBusy() && OnInputLine() &&
+      if (!replacement.empty() && MayEdit() && !session_.bBusy() &&
+          editor_.CurrentLine() == choiceLine_ &&
           replacement.find_first_of("\r\n") == std::string::npos) {
-        editor_.ReplaceInLastLine(choiceWordStart_, editor_.CaretByte(), replacement);
+        editor_.ReplaceInLine(choiceLine_, choiceWordStart_, editor_.CaretByte(), replacement);
       }
     });
   }
-  lastTabLine_ = editor_.LineText(editor_.LineCount() - 1);
+  lastTabLine_ = editor_.LineText(line);
   lastTabCaret_ = editor_.CaretByte();
-}
-
-bool PromptInput::AfterKey() {
-  RefreshLineState();
-  return false;
 }
 
 bool PromptInput::MouseClick(int button, int /*shift*/, int x, int y) {
@@ -114,20 +283,51 @@ bool PromptInput::MouseClick(int button, int /*shift*/, int x, int y) {
   return right;
 }
 
+void PromptInput::Paste() {
+  if (PrepareTyping()) {
+    editor_.PasteClipboard();
+  }
+  RefreshLineState();
+}
+
 bool PromptInput::EnterPressed() {
-  const int n = editor_.LineCount();
-  if (editor_.CurrentLine() != n - 1) {
+  // The view follows the output again and Ctrl+C interrupts: a selection does not outlast Enter.
+  editor_.ClearSelection();
+  if (session_.bBusy()) {
+    // Typed while a command runs: it runs after it (each line in its turn).
+    session_.Queue(SplitLines(editor_.TakeHeldInput()));
+    RefreshLineState();
+    return true;
+  }
+  const int line = session_.PromptLine();
+  if (editor_.CurrentLine() < line) {
     return true;  // Enter on an earlier line does nothing at all
   }
-  const std::string line = editor_.LineText(n - 1);
+  const std::string text = editor_.LineText(line);
   const std::string prompt = ConsoleSession::Prompt();
-  if (!line.starts_with(prompt)) {
+  if (!text.starts_with(prompt)) {
     session_.AppendText(std::string(LineEnd()) + "Invalid input");
     session_.ExecuteCommand({});
     return true;
   }
-  session_.ExecuteCommand(line.substr(prompt.size()));
+  // Lines pasted below the prompt's line wait their turn; each is written again behind its own
+  // prompt when it runs.
+  if (editor_.LineCount() - 1 > line) {
+    std::vector<std::string> rest = SplitLines(editor_.TextToEnd(line, text.size()));
+    editor_.ReplaceToEnd(line, text.size(), "");
+    rest.erase(rest.begin());  // the prompt line's own (empty) rest
+    session_.Queue(rest);
+  }
+  session_.ExecuteCommand(text.substr(prompt.size()));
   return true;
+}
+
+std::pair<std::size_t, std::size_t> PromptInput::LinkAt(int line, std::size_t byte) {
+  return links_->At(line, byte);
+}
+
+bool PromptInput::LinkClicked(int line, std::size_t byte) {
+  return links_->Click(line, byte);
 }
 
 void PromptInput::WindowKeyReleased(int qtKey) {

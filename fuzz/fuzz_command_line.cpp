@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The blank normaliser, the built-in table and the cd argument on arbitrary typed lines, with
-// both quoting rules. Properties only: what may change is the blanks that separate words.
+// both interpreters' rules. Properties only: what may change is the blanks that separate words.
 
 #include <cstddef>
 #include <cstdint>
@@ -44,10 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
 
-    // A built-in's argument is the rest of its line; the cd argument reads without trouble.
-    const pelorin::ParsedLine parsed = pelorin::ParseCommandLine(line);
+    // A built-in's argument is a part of its line and what runs after it the line's end; the
+    // cd argument reads without trouble.
+    const pelorin::ParsedLine parsed = pelorin::ParseCommandLine(line, quoting);
     FUZZ_CHECK((parsed.kind == pelorin::LineKind::Empty) == line.empty());
-    FUZZ_CHECK(line.ends_with(parsed.argument));
+    FUZZ_CHECK(line.find(parsed.argument) != std::string::npos);
+    FUZZ_CHECK(line.ends_with(parsed.then));
     const std::string path = pelorin::CdPath(parsed.argument, quoting, "/home/me");
     FUZZ_CHECK(path.size() <= parsed.argument.size() + 8);
   }

@@ -27,7 +27,7 @@ class StoredValues {
   StoredValues() {
     for (const char* name :
          {"WindowState", "WindowTop", "WindowLeft", "WindowWidth", "WindowHeight", "HighlightLine",
-          "LineNumbering", "VisibleSpaces", "FontSize", "DesktopColours"}) {
+          "LineNumbering", "VisibleSpaces", "FontSize", "DesktopColours", "Zoom"}) {
       values_.push_back({name, Registry::kRegDword});
     }
     values_.push_back({"FontName", Registry::kRegSz});
@@ -123,6 +123,10 @@ Preferences PreferenceStore::GetPrefsFromReg(QWidget& window) {
     prefs.PrefStartDir = *dir;
   }
   prefs.PrefDesktopColours = stored.Number("DesktopColours") == 1;
+  if (auto zoom = stored.Number("Zoom");
+      zoom && *zoom >= Preferences::kMinZoom && *zoom <= Preferences::kMaxZoom) {
+    prefs.PrefZoom = *zoom;
+  }
   TellStoreNotice();
   return prefs;
 }
@@ -181,6 +185,10 @@ void PreferenceStore::SavePrefFont(const QString& name, qint16 size) {
 
 void PreferenceStore::SavePrefDesktopColours(bool on) {
   Save([on] { WriteNumber("DesktopColours", on ? 1 : 0); });
+}
+
+void PreferenceStore::SavePrefZoom(int level) {
+  Save([level] { WriteNumber("Zoom", level); });
 }
 
 void PreferenceStore::SaveWindowPlacement(const QWidget& window) {

@@ -39,8 +39,8 @@ class PreferenceStore {
 
   // Reads every value at once: applies the window state and, when normal, the placement
   // (brought back onto the nearest screen when it would lie off every screen; a size too small
-  // to use counts as absent); returns the six preferences, each one falling back to its
-  // default when absent or unreadable.
+  // to use counts as absent); returns the preferences, each one falling back to its default
+  // when absent, unreadable or out of range.
   Preferences GetPrefsFromReg(QWidget& window);
 
   // Each one creates the key first if needed (the message box when that fails); a failed
@@ -51,6 +51,7 @@ class PreferenceStore {
   void SavePrefHighlight(bool on);
   void SavePrefFont(const QString& name, qint16 size);
   void SavePrefDesktopColours(bool on);
+  void SavePrefZoom(int level);
 
   // The close-time saving: "WindowState" (0 normal, 1 minimized, 2 maximized) and, in the
   // normal state only, the four placement values, written in one go: whole or not at all.

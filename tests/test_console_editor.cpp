@@ -40,6 +40,14 @@ class ConsoleEditorTest : public ::testing::Test, public EditorEvents {
     return claim_ && button == kRightButton;
   }
   bool EnterPressed() override { return ++enter_, claim_; }
+  std::pair<std::size_t, std::size_t> LinkAt(int line, std::size_t) override {
+    return line == 0 ? std::pair<std::size_t, std::size_t>{0, 4}
+                     : std::pair<std::size_t, std::size_t>{0, 0};
+  }
+  bool LinkClicked(int line, std::size_t byte) override {
+    links_.push_back({line, static_cast<int>(byte)});
+    return line == 0;
+  }
 
   void ShowActive() {
     editor_->resize(640, 400);
@@ -66,7 +74,8 @@ class ConsoleEditorTest : public ::testing::Test, public EditorEvents {
   QsciScintilla* sci_ = editor_->findChild<QsciScintilla*>();
   bool claim_ = true, takeKeys_ = false;
   int enter_ = 0, dialogs_ = 0;
-  std::vector<std::vector<int>> clicks_;  // button, shift, caret line
+  std::vector<std::vector<int>> clicks_;    // button, shift, caret line
+  std::vector<std::pair<int, int>> links_;  // line, byte of each Ctrl+click
 };
 
 TEST_F(ConsoleEditorTest, AppendGoesToTheEndWithoutMovingTheCaretOrTheView) {
@@ -321,6 +330,76 @@ TEST_F(ConsoleEditorTest, MissingFontFamilyFallsBackToAFixedPitchFace) {
   editor_->SetEditorFont(QStringLiteral("No Such Family"), 0);
   EXPECT_EQ(editor_->EditorFontName(), initial);
   EXPECT_EQ(editor_->EditorFontSize(), 11.5);
+}
+
+TEST_F(ConsoleEditorTest, ZoomKeysStepAsTheWheelAndSayTheLevel) {
+  std::vector<int> levels;
+  QObject::connect(editor_, &ConsoleEditor::ZoomChanged,
+                   [&](int level) { levels.push_back(level); });
+  QTest::keyClick(sci_, Qt::Key_Equal, Qt::ControlModifier);
+  QTest::keyClick(sci_, Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier);
+  QTest::keyClick(sci_, Qt::Key_Minus, Qt::ControlModifier);
+  QTest::keyClick(sci_, Qt::Key_0, Qt::ControlModifier);
+  EXPECT_EQ(levels, (std::vector<int>{1, 2, 1, 0}));
+  editor_->SetZoom(99);
+  EXPECT_EQ(editor_->Zoom(), 20);
+  EXPECT_EQ(sci_->text(), "") << "no key typed its character";
+}
+
+TEST_F(ConsoleEditorTest, HeldInputStaysBelowTheOutputAndFailureMarksGoWithClear) {
+  editor_->AppendAtEnd("prompt>cmd\nout");
+  editor_->HoldInput("ty");
+  editor_->MoveCaret(1, 4);  // between the held letters
+  editor_->SetReadOnly(true);
+  OutputEdits edits;
+  edits.text = "put\nmore ";
+  editor_->ApplyOutput(edits);
+  EXPECT_EQ(sci_->text().toStdString(), "prompt>cmd\noutput\nmore ty");
+  EXPECT_EQ(std::pair(editor_->CurrentLine(), editor_->CaretByte()), std::pair(2, std::size_t{6}));
+  EXPECT_EQ(editor_->HeldInputStart(), std::pair(2, std::size_t{5}));
+  EXPECT_EQ(editor_->TakeHeldInput(), "ty");
+  EXPECT_FALSE(editor_->HoldsInput());
+  EXPECT_EQ(sci_->text().toStdString(), "prompt>cmd\noutput\nmore ");
+
+  editor_->MarkFailure(0, "exit status 2");
+  editor_->SetLineDivider(1, true);
+  EXPECT_EQ(std::pair(editor_->FailureText(0), editor_->FailureText(1)),
+            std::pair(std::string("exit status 2"), std::string()));
+  editor_->Clear();
+  EXPECT_EQ(std::tuple(sci_->text(), editor_->FailureText(0), editor_->HasLineDivider(0)),
+            std::tuple(QString(), std::string(), false));
+  EXPECT_TRUE(editor_->ReadOnly()) << "its read-only state is the owner's";
+}
+
+TEST_F(ConsoleEditorTest, WithCtrlHeldALinkIsUnderlinedAndACtrlClickTakesIt) {
+  ShowActive();
+  editor_->AppendAtEnd("link here\nnone here");
+  // On the second letter of the line.
+  const auto on = [&](int line) {
+    const long pos = Send(Sci::SCI_POSITIONFROMLINE, line) + 1;
+    return QPoint(static_cast<int>(Send(Sci::SCI_POINTXFROMPOSITION, 0, pos)) + 2, At(line).y());
+  };
+  const auto move = [&](int line, Qt::KeyboardModifiers mods) {
+    QMouseEvent e(QEvent::MouseMove, on(line), sci_->viewport()->mapToGlobal(on(line)),
+                  Qt::NoButton, Qt::NoButton, mods);
+    QApplication::sendEvent(sci_->viewport(), &e);
+  };
+  const auto underlined = [&](long pos) {
+    return Send(Sci::SCI_INDICATORVALUEAT, ConsoleSurface::kLinkIndicator, pos) != 0;
+  };
+  move(0, Qt::ControlModifier);
+  EXPECT_TRUE(underlined(0) && underlined(3) && !underlined(4));
+  move(0, {});
+  EXPECT_FALSE(underlined(0)) << "nothing without Ctrl";
+  editor_->MoveCaret(1, 2);
+  QTest::mouseClick(sci_->viewport(), Qt::LeftButton, {}, on(0));
+  EXPECT_TRUE(links_.empty()) << "a plain click opens nothing";
+  editor_->MoveCaret(1, 2);
+  QTest::mouseClick(sci_->viewport(), Qt::LeftButton, Qt::ControlModifier, on(0));
+  QTest::mouseClick(sci_->viewport(), Qt::LeftButton, Qt::ControlModifier, on(1));
+  EXPECT_EQ(links_, (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}}));
+  EXPECT_EQ(std::pair(editor_->CurrentLine(), editor_->CaretByte()), std::pair(1, std::size_t{1}))
+      << "a taken Ctrl+click leaves the caret; one that is no link places it";
 }
 
 }  // namespace

@@ -9,7 +9,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +50,18 @@ class ConsoleRules : public ::testing::Test {
   void Tree(const std::string& path) { session_.DirLS_FolderChange(path); }
   void Type(const std::string& text) { QTest::keyClicks(sci_, text.c_str()); }
   void Key(Qt::Key key) { QTest::keyClick(sci_, key); }
+  // A `sleep` runs with the test's folder as its current one (a command typed there).
+  bool SleepRuns() const {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+      std::string comm;
+      std::getline(std::ifstream(entry.path() / "comm"), comm);
+      if (comm == "sleep" && fs::read_symlink(entry.path() / "cwd", ec) == fs::path(home_)) {
+        return true;
+      }
+    }
+    return false;
+  }
   bool Idle() {
     return QTest::qWaitFor([&] { return !session_.bBusy(); }, 10000);
   }
@@ -104,10 +120,11 @@ TEST_F(ConsoleRules, ColoursAreShownCopyGivesThePlainTextAndACarriageReturnRedra
       << Text();
 }
 
-TEST_F(ConsoleRules, WhileBusyNothingWritesAndAStoppedWaitPromptsOnANewLine) {
-  test::FifoHold hold;
-  ASSERT_TRUE(hold.Ready());
-  const std::string command = "printf abc; read x <" + hold.Path();
+TEST_F(ConsoleRules, WhileBusyTypingIsHeldBelowTheOutputAndAStoppedWaitPromptsOnANewLine) {
+  test::FifoHold hold, hold2;
+  ASSERT_TRUE(hold.Ready() && hold2.Ready());
+  const std::string command =
+      "printf abc; read x <" + hold.Path() + "; printf 'def\\n'; read x <" + hold2.Path();
   Type(command + "\r");
   ASSERT_TRUE(session_.bBusy());
   ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "abc"; }, 10000));
@@ -115,18 +132,31 @@ TEST_F(ConsoleRules, WhileBusyNothingWritesAndAStoppedWaitPromptsOnANewLine) {
   input_.FocusGained();
   input_.MouseClick(kLeftButton, 0, 5, 5);
   EXPECT_TRUE(editor_.ReadOnly());
-  Type("zzz\t");
-  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Tab, Qt::Key_Down}) {
-    Key(key);
-  }
+  editor_.MoveCaret(0, 0);
+  Type("zz\b\b\bzz\t");  // held below the output, wherever the caret was; Backspace stops there
   input_.WindowKeyReleased(Qt::Key_F2);
   Tree(home_ + "/sub");
-  session_.myConsole().StopWait();
+  EXPECT_EQ(LastLine(), "abczz");
+  hold.Release();  // output arrives before the held input
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().ends_with("def\nzz"); }, 10000)) << Text();
+  Type("z");
+  EXPECT_EQ(LastLine(), "zzz");
+  hold.Hold();
+  hold2.Release();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(CurrentDirectory(), home_);
+  // At the end what was typed comes back on the input line.
+  EXPECT_EQ(Text(), prompt_ + command + "\nabcdef\n" + prompt_ + "zzz");
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(LastLine(), prompt_);
+
+  Type("printf abc; read x <" + hold.Path() + "\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "abc"; }, 10000));
+  session_.StopWait();
   ASSERT_TRUE(Idle());
   EXPECT_FALSE(editor_.ReadOnly());
-  EXPECT_EQ(CurrentDirectory(), home_);
   Run("echo after");
-  EXPECT_EQ(Text(), prompt_ + command + "\nabc\n" + prompt_ + "echo after\nafter\n" + prompt_);
+  EXPECT_TRUE(Text().ends_with("\nabc\n" + prompt_ + "echo after\nafter\n" + prompt_)) << Text();
 }
 
 TEST_F(ConsoleRules, CdTakesQuotesEscapesAndHomeAndSaysWhyAFolderCannotBeEntered) {
@@ -136,15 +166,18 @@ TEST_F(ConsoleRules, CdTakesQuotesEscapesAndHomeAndSaysWhyAFolderCannotBeEntered
   }
   std::ofstream(home_ + "/plain.txt") << "x";
   fs::create_directory_symlink("loop", home_ + "/loop");
-  test::ScopedEnv home("HOME", sub.c_str());
   Run("cd  sub");
   EXPECT_EQ(Text(), prompt_ + "cd  sub\n" + sub + ">");
   EXPECT_EQ(caption_, sub + " - Pelorin");
   Run("cd\t..");
   Run("CD sub");  // the interpreter's own: the window stays
   Run("cd.");
-  Run("cd");
   EXPECT_EQ(CurrentDirectory(), home_);
+  Run("export HOME=" + sub);  // home for cd alone and ~, from the window's own environment
+  Run("cd");
+  EXPECT_EQ(CurrentDirectory(), sub);
+  Run("cd -");
+  EXPECT_TRUE(Text().ends_with(sub + ">cd -\n" + home_ + "\n" + prompt_)) << "said where";
   const std::pair<std::string, std::string> reached[] = {
       {"cd \"two  spaces\"", "/two  spaces"},
       {"cd ../my\\ folder/../sub", "/sub"},
@@ -195,39 +228,125 @@ TEST_F(ConsoleRules, RunStartsWithoutWaitingAndAFailedStartGoesIdle) {
       << Text();
 }
 
-TEST_F(ConsoleRules, DamagedPromptsAreRefused) {
-  Type("\b\bx\r\b\r");  // a prompt short of ">" and a letter, then one short of ">"
-  const std::string other = QString::fromStdString(prompt_).toUpper().toStdString();
+TEST_F(ConsoleRules, ThePromptIsProtectedAndADamagedOneIsRefused) {
+  const auto caret = [&] { return editor_.CaretByte(); };
+  Type("\b\bx");  // Backspace stops at the input's start
+  EXPECT_EQ(LastLine(), prompt_ + "x");
   Key(Qt::Key_Home);
-  Run(other + "true");  // text in front of the prompt, and a prompt in another case
+  EXPECT_EQ(caret(), prompt_.size()) << "Home: the input's start, not the line's";
+  Type("y");
+  QTest::keyClick(sci_, Qt::Key_Home, Qt::ShiftModifier);
+  EXPECT_EQ(editor_.SelectionStart(), std::pair(0, prompt_.size()));
+  Key(Qt::Key_Backspace);
+  EXPECT_EQ(LastLine(), prompt_ + "x");
+  // A selection reaching into the prompt is neither deleted nor typed over.
+  editor_.SetSelection(0, 2, 0, prompt_.size() + 1);
+  for (const char* keys : {"z", "\b"}) {
+    Type(keys);
+    EXPECT_EQ(LastLine(), prompt_ + "x") << keys;
+  }
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(LastLine(), prompt_ + "x");
+  // Typed with the caret inside the prompt: at the input's end. Keys that delete further than
+  // the input (to the line's start) leave the prompt as it was.
+  editor_.MoveCaret(0, 3);
+  Type("s");
+  QTest::keyClick(sci_, Qt::Key_Backspace, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(std::pair(LastLine(), caret()), std::pair(prompt_ + "xs", prompt_.size()));
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(LastLine(), prompt_);
+
+  // What still damages the prompt is refused: a prompt short of a letter, one in another case.
+  editor_.ReplaceInLastLine(0, 1, "");
+  Key(Qt::Key_End);
+  Type("true\r");
+  const std::string other = QString::fromStdString(prompt_).toUpper().toStdString();
+  editor_.ReplaceInLastLine(0, prompt_.size(), other);
+  Type("true\r");
   const std::string no = "\nInvalid input\n";
-  EXPECT_EQ(Text(), home_.substr(0, home_.size() - 1) + "x" + no + home_ + no + other + "true" +
-                        prompt_ + no + prompt_);
+  EXPECT_EQ(Text(), prompt_.substr(1) + "true" + no + other + "true" + no + prompt_);
   EXPECT_EQ(session_.strLastCommand(), "");
 }
 
-TEST_F(ConsoleRules, EnterTakesTheLastLineOnlyPasteLeavesTheTailAndF2RecallsTheCommand) {
+TEST_F(ConsoleRules, PastedLinesRunInTurnEachBehindItsOwnPrompt) {
+  QApplication::clipboard()->setText("echo one\r\necho  two\n\nech");
+  Type("x");
+  editor_.RunEditorCommand(EditorCommand::kSelectLine);  // a selection into the prompt: no paste
+  input_.Paste();
+  EXPECT_EQ(Text(), prompt_ + "x");
+  Key(Qt::Key_End);
+  Key(Qt::Key_Backspace);
+  input_.Paste();
+  EXPECT_EQ(Text(), prompt_ + "echo one\necho  two\n\nech") << "the lines stay as pasted";
+  Type("o three");
+  editor_.MoveCaret(1, 2);  // anywhere in the input
+  Type("\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session_.QueueEmpty() && !session_.bBusy(); }, 10000));
+  EXPECT_EQ(Text(), prompt_ + "echo one\none\n" + prompt_ + "echo  two\ntwo\n" + prompt_ +
+                        "echo three\nthree\n" + prompt_);
+  input_.WindowKeyReleased(Qt::Key_F2);  // the last one, as typed
+  EXPECT_EQ(LastLine(), prompt_ + "echo three");
+}
+
+TEST_F(ConsoleRules, LinesEnteredWhileACommandRunsWaitAndStopWaitingDropsThem) {
+  test::FifoHold hold;
+  ASSERT_TRUE(hold.Ready());
+  const std::string waits = "read x <" + hold.Path();
+  Type(waits + "\r");
+  ASSERT_TRUE(session_.bBusy());
+  Type("echo next\r");
+  hold.Release();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().ends_with("next\n" + prompt_); }, 10000));
+  EXPECT_EQ(Text(), prompt_ + waits + "\n" + prompt_ + "echo next\nnext\n" + prompt_);
+  hold.Hold();
+
+  // Ten thousand lines are queued at once, and Stop waiting drops them with one line.
+  Type(waits + "\r");
+  std::string many;
+  for (int i = 0; i < 10000; ++i) {
+    many += "echo " + std::to_string(i) + "\n";
+  }
+  QApplication::clipboard()->setText(QString::fromStdString(many));
+  QElapsedTimer timer;
+  timer.start();
+  input_.Paste();
+  Type("\r");
+  EXPECT_LT(timer.elapsed(), 2000 * PELORIN_TIMING_SLACK);
+  EXPECT_FALSE(session_.QueueEmpty());
+  session_.StopWait();
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with(waits + "\n10000 queued commands dropped\n" + prompt_))
+      << LastLine();
+  EXPECT_TRUE(session_.QueueEmpty());
+}
+
+TEST_F(ConsoleRules, EnterActsOnTheInputOnlyAndClearsASelectionAndF2RecallsTheCommand) {
   input_.WindowKeyReleased(Qt::Key_F2);  // nothing to recall yet
-  QApplication::clipboard()->setText(("one\ntwo\n" + prompt_ + "echo  tail").c_str());
-  editor_.RunEditorCommand(EditorCommand::kPaste);
-  editor_.MoveCaret(2, 2);  // anywhere on the last line
-  Run("");
+  Run("echo  tail");
   editor_.MoveCaret(0, 2);  // an earlier line is read-only and Enter there does nothing
   input_.FocusGained();
   EXPECT_TRUE(editor_.ReadOnly());
-  Type("\r");
+  Type("x\r");
   highlight_ = true;
   editor_.MoveCaret(1, 0);
   input_.AfterKey();
   highlight_ = false;
-  editor_.MoveCaret(4, 3);
+  editor_.MoveCaret(2, 3);
   input_.MouseClick(kLeftButton, 0, 1, 1);
   EXPECT_FALSE(editor_.ReadOnly());
   EXPECT_EQ(editor_.HighlightRow(), 1) << "left where it was last set";
   input_.WindowKeyReleased(Qt::Key_F3);
   input_.WindowKeyReleased(Qt::Key_F2);  // as typed, blanks and all
-  EXPECT_EQ(Text(),
-            prompt_ + "one\ntwo\n" + prompt_ + "echo  tail\ntail\n" + prompt_ + "echo  tail");
+  EXPECT_EQ(Text(), prompt_ + "echo  tail\ntail\n" + prompt_ + "echo  tail");
+  // A selection on the input line does not outlast Enter: the view follows the output.
+  test::FifoHold hold;
+  ASSERT_TRUE(hold.Ready());
+  Key(Qt::Key_Escape);
+  Type("read x <" + hold.Path());
+  QTest::keyClick(sci_, Qt::Key_Home, Qt::ShiftModifier);
+  Type("\r");
+  EXPECT_TRUE(session_.bBusy());
+  EXPECT_FALSE(editor_.HasSelectedText());
 }
 
 TEST_F(ConsoleRules, UpAndDownRecallCommandsOnTheInputLineOnly) {
@@ -327,5 +446,127 @@ TEST_F(ConsoleRules, AFolderThePromptCannotHoldKeepsTheConsoleUsable) {
   ::close(levels.front());
 }
 
+TEST_F(ConsoleRules, StateCarriesOverAndAFailedCommandIsMarked) {
+  Run("export FOO='b  r' && echo \"$FOO\"");
+  Run("echo \"$FOO\"; unset FOO");  // unset in the command's own shell only
+  Run("echo \"<$FOO>\"");
+  EXPECT_TRUE(Text().ends_with("\nb  r\n" + prompt_ + "echo \"$FOO\"; unset FOO\nb  r\n" + prompt_ +
+                               "echo \"<$FOO>\"\n<b  r>\n" + prompt_))
+      << Text();
+  Run("unset FOO");
+  Run("echo \"<$FOO>\" && true");
+  Run("export 1x=y");
+  EXPECT_TRUE(Text().ends_with("\n<>\n" + prompt_ +
+                               "export 1x=y\nexport: 1x=y: not a valid name\n" + prompt_))
+      << Text();
+
+  const int failed = editor_.LineCount() - 1;
+  Run("sh -c \"exit 3\"");
+  const int killed = editor_.LineCount() - 1;
+  Run("kill -TERM $$");
+  EXPECT_EQ(editor_.FailureText(failed), "exit status 3");
+  EXPECT_EQ(editor_.FailureText(killed), "signal 15 (terminated)");
+  for (int line = 0; line < failed; ++line) {
+    EXPECT_EQ(editor_.FailureText(line), "") << "succeeded: " << line;
+  }
+  Type("sleep 100\r");
+  const int interrupted = editor_.LineCount() - 2;
+  // A shell may catch SIGINT until it has started the command: the interrupt waits for it.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return SleepRuns(); }, 10000));
+  session_.Interrupt();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(editor_.FailureText(interrupted), "interrupted");
+  // The mark's tool tip, where the pointer meets the margin at that line.
+  editor_.resize(600, 400);
+  sci_->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, failed);
+  const int y = sci_->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, failed) / 2;
+  QHelpEvent help(QEvent::ToolTip, QPoint(20, y), sci_->viewport()->mapToGlobal(QPoint(20, y)));
+  QApplication::sendEvent(sci_->viewport(), &help);
+  EXPECT_EQ(QToolTip::text(), "exit status 3");
+}
+
+TEST_F(ConsoleRules, ClsEmptiesTheConsoleAndKeepsEverythingElse) {
+  Run("echo one");
+  editor_.SetLineDivider(1, true);
+  Run("cls");
+  EXPECT_EQ(Text(), prompt_);
+  EXPECT_FALSE(editor_.HasLineDivider(0));
+  Run("cd sub && clear && echo two");
+  EXPECT_EQ(Text(), home_ + "/sub>echo two\ntwo\n" + home_ + "/sub>");
+  Key(Qt::Key_Up);
+  EXPECT_EQ(LastLine(), home_ + "/sub>cd sub && clear && echo two") << "history kept";
+}
+
+TEST_F(ConsoleRules, CtrlRFindsAnEarlierCommandAndTabAProgramOnTheWindowsPath) {
+  Run("echo alpha");
+  Run("echo beta");
+  Run("true");
+  QTest::keyClick(sci_, Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(editor_.ChoicesShown());
+  Type("alp");
+  EXPECT_EQ(LastLine(), prompt_ + "alp");
+  ASSERT_TRUE(editor_.ChoicesShown()) << "narrowed as typed";
+  Key(Qt::Key_Return);
+  EXPECT_EQ(LastLine(), prompt_ + "echo alpha");
+  EXPECT_FALSE(editor_.ChoicesShown());
+  QTest::keyClick(sci_, Qt::Key_R, Qt::ControlModifier);
+  Key(Qt::Key_Escape);
+  EXPECT_FALSE(editor_.ChoicesShown());
+  EXPECT_EQ(LastLine(), prompt_ + "echo alpha") << "Escape leaves the line";
+  Key(Qt::Key_Escape);
+
+  fs::create_directory(home_ + "/bin");
+  std::ofstream(home_ + "/bin/pelorin-probe") << "#!/bin/sh\necho probed\n";
+  fs::permissions(home_ + "/bin/pelorin-probe", fs::perms::owner_all);
+  Run("export PATH=" + home_ + "/bin:$PATH");
+  // The folders of PATH are read in the background: Tab offers what was read by then.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.Completion().commands("pelorin-pr").empty(); },
+                              30000));
+  Type("pelorin-pr");
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(LastLine(), prompt_ + "pelorin-probe");
+  Type("\r");
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with("\nprobed\n" + prompt_));
+}
+
+// Records the URLs the desktop would open.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  QStringList urls;
+ public slots:
+  void Open(const QUrl& url) { urls << url.toString(); }
+};
+
+TEST_F(ConsoleRules, CtrlClickOpensALinkAndEntersAFolder) {
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler("https", &catcher, "Open");
+  QDesktopServices::setUrlHandler("file", &catcher, "Open");
+  std::ofstream(home_ + "/notes.txt") << "x";
+  Run("echo 'https://example.org/x, sub/ notes.txt:3: gone/x'");
+  const int line = editor_.LineCount() - 2;
+  const std::string text = editor_.LineText(line);
+  const auto at = [&](const char* word) { return text.find(word) + 1; };
+  EXPECT_EQ(input_.LinkAt(line, at("sub")), std::pair(at("sub") - 1, at("sub") + 3));
+  EXPECT_EQ(input_.LinkAt(line, at("gone")), std::pair(std::size_t{0}, std::size_t{0}));
+  EXPECT_TRUE(input_.LinkClicked(line, at("example")));
+  EXPECT_TRUE(input_.LinkClicked(line, at("notes")));
+  EXPECT_EQ(
+      catcher.urls,
+      QStringList({"https://example.org/x",
+                   QUrl::fromLocalFile(QString::fromStdString(home_ + "/notes.txt")).toString()}));
+  EXPECT_TRUE(input_.LinkClicked(line, at("gone")));
+  EXPECT_TRUE(Text().ends_with("\n" + prompt_ + "\ngone/x: Path not found\n" + prompt_)) << Text();
+  EXPECT_TRUE(input_.LinkClicked(line, at("sub")));
+  EXPECT_EQ(CurrentDirectory(), home_ + "/sub");
+  EXPECT_TRUE(Text().ends_with("\n" + prompt_ + "\n" + home_ + "/sub>")) << Text();
+  EXPECT_FALSE(input_.LinkClicked(line, at("echo") - 1)) << "a word that is no link";
+  QDesktopServices::unsetUrlHandler("https");
+  QDesktopServices::unsetUrlHandler("file");
+}
+
 }  // namespace
 }  // namespace pelorin
+
+#include "test_console_rules.moc"

@@ -22,10 +22,7 @@ struct RecordingShell : ShellCommands {
   NOTE_ARG(ShowLineNumbers, bool, "Numbers")
   NOTE_ARG(SetPrefHighlightLine, bool, "Highlight") NOTE_ARG(SetHighlightRow, int, "Row")
   NOTE_ARG(AddDevider, int, "AddDevider") NOTE_ARG(RemoveDevider, int, "RemoveDevider")
-  NOTE(Interrupt) NOTE_ARG(SetDesktopColours, bool, "Colours") NOTE(SavePrefDesktopColours)
-  bool running = false, selected = false;
-  bool CommandRunning() override { return (calls << "Running", running); }
-  bool HasSelection() override { return (calls << "Selected", selected); }
+  NOTE_ARG(SetDesktopColours, bool, "Colours") NOTE(SavePrefDesktopColours)
   int CurrentLine() override { return (calls << "CurrentLine", 41); }
   void ShowBottomPanel(PanelMode m) override { calls << "Panel" + QString::number(int(m)); }
 };
@@ -36,7 +33,7 @@ TEST(Dispatch, EachKeyMakesItsCallsInOrderAndOtherKeysNone) {
   // before saving it; marking all found clears the old marks first; the context menu's items act
   // on the caret's line.
   const QString table =
-      "+FILE:STOP=StopWait;-EDIT:COPY=Running Run198;+EDIT:FINDMARK=Run207 Run177;"
+      "+FILE:STOP=StopWait;-EDIT:COPY=Run198;+EDIT:FINDMARK=Run207 Run177;"
       "-EDIT:ADDDEV=Panel2;+POP:ADDDEV=CurrentLine AddDevider41;"
       "-POP:REMOVEDEV=CurrentLine RemoveDevider41;"
       "+PREF:SPACES=Run238 SavePrefVisibleSpaces;-PREF:SPACES=Run239 SavePrefVisibleSpaces;"
@@ -49,15 +46,6 @@ TEST(Dispatch, EachKeyMakesItsCallsInOrderAndOtherKeysNone) {
     RecordingShell shell;
     Dispatch(row.mid(1).section('=', 0, 0), row.startsWith('+'), shell);
     EXPECT_EQ(shell.calls.join(' '), row.section('=', 1)) << row.toStdString();
-  }
-  // While a command runs, copy with nothing selected interrupts it instead.
-  for (const bool selected : {false, true}) {
-    RecordingShell shell;
-    shell.running = true;
-    shell.selected = selected;
-    Dispatch("EDIT:COPY", false, shell);
-    EXPECT_EQ(shell.calls.join(' '),
-              selected ? "Running Selected Run198" : "Running Selected Interrupt");
   }
 }
 

@@ -7,7 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <chrono>
+#include <optional>
+
 #include "console/FileCompletion.h"
+#include "console/ProgramIndex.h"
+#include "console/WordCompletion.h"
+#include "tests/support/Platform.h"
 #include "tests/support/TempDir.h"
 
 namespace pelorin {
@@ -113,6 +119,103 @@ TEST_F(FileCompletionTest, PathsInTheWordCompleteInTheirFolder) {
   EXPECT_EQ(Tab("ls " + abs, rules).first, "ls \"" + abs + " c" + rules.separator + "\"");
   const FileCompletion home = CompleteFileName("cd ~/a/b", "/", dir_.path(), kPosix);
   EXPECT_EQ(home.replacement, "~/\"a/b c/\"") << "the tilde stays outside the quotes";
+  // A folder a variable names: the reference stays as typed, outside the quotes.
+  const VariableLookup lookup = [this](std::string_view name) -> std::optional<std::string> {
+    return name == "W" ? std::optional(dir_.path()) : std::nullopt;
+  };
+  const auto withVariables = [&](const char* typed, const CompletionRules& flavour) {
+    return CompleteFileName(typed, "/", "", flavour, {}, lookup).replacement;
+  };
+  EXPECT_EQ(withVariables("cd $W/a/b", kPosix), "$W/\"a/b c/\"");
+  EXPECT_EQ(withVariables("cd ${W}/a/", kPosix), "${W}/\"a/b c/\"");
+  EXPECT_EQ(withVariables("cd '$W/a/", kPosix), "'$W/a/") << "single quotes expand nothing";
+  EXPECT_EQ(withVariables("cd %W%/a/b", kWindows), "\"%W%/a/b c\\\"");
+}
+
+TEST_F(FileCompletionTest, ANameBeginningWithADashIsNoOptionWithSh) {
+  Make({"-rf", "-x/", "plain"});
+  EXPECT_EQ(Tab("rm -r").first, "rm ./-rf");
+  const auto [after, offered] = Tab("rm -");
+  EXPECT_EQ(after, "rm -");
+  EXPECT_EQ(offered, (Names{"-rf", "-x/"}));
+  const FileCompletion listed = CompleteFileName("rm -", dir_.path(), "", kPosix);
+  EXPECT_EQ(listed.candidates.front().replacement, "./-rf");
+  EXPECT_EQ(Tab("rm ./-r").first, "rm ./-rf");
+  EXPECT_EQ(Tab("del -r", kWindows).first, "del -rf") << "cmd's programs take / options";
+}
+
+TEST_F(FileCompletionTest, TheFirstWordIsACommandAndADollarAVariable) {
+  Make({"srcdir/", "python-notes.txt"});
+  const std::vector<std::string> commands = {"pytest", "python3", "python3.11", "run"};
+  const std::vector<std::string> variables = {"HOME", "HOSTNAME", "PATH"};
+  CompletionSources sources;
+  const auto starting = [](const std::vector<std::string>& names, std::string_view prefix) {
+    std::vector<std::string> found;
+    for (const std::string& name : names) {
+      if (name.starts_with(prefix)) {
+        found.push_back(name);
+      }
+    }
+    return found;
+  };
+  sources.commands = [&](std::string_view prefix) { return starting(commands, prefix); };
+  sources.variables = [&](std::string_view prefix) { return starting(variables, prefix); };
+  const auto tab = [&](const std::string& typed, const CompletionRules& rules = kPosix) {
+    const FileCompletion c = CompleteWord(typed, dir_.path(), "", sources, rules);
+    std::vector<std::string> names;
+    for (const CompletionCandidate& candidate : c.candidates) {
+      names.push_back(candidate.name);
+    }
+    return std::pair(typed.substr(0, c.wordStart) + c.replacement, names);
+  };
+  const struct {
+    const char* typed;
+    const char* after;
+    Names offered;
+  } cases[] = {
+      {"pyth", "python3", {"python3", "python3.11"}},
+      {"ls | pyt", "ls | pyt", {"pytest", "python3", "python3.11"}},
+      {"cd .. && ru", "cd .. && run", {}},
+      {"cat pyth", "cat python-notes.txt", {}},  // not the first word: a file
+      {"src", "srcdir/", {}},                    // no command: the files after all
+      {"./py", "./python-notes.txt", {}},
+      {"echo $HO", "echo $HO", {"HOME", "HOSTNAME"}},
+      {"echo $PA", "echo $PATH", {}},
+      {"cd ${HOM", "cd ${HOME}", {}},
+      {"echo \"$PA", "echo \"$PATH", {}},
+      {"echo '$PA", "echo '$PA", {}},  // single quotes: no variable
+      {"echo $1", "echo $1", {}},
+  };
+  for (const auto& c : cases) {
+    const auto [after, offered] = tab(c.typed);
+    EXPECT_EQ(after, c.after) << c.typed;
+    EXPECT_EQ(offered, c.offered) << c.typed;
+  }
+  EXPECT_EQ(tab("cd %PA", kWindows).first, "cd %PATH%");
+  EXPECT_EQ(tab("echo %A%x%PA", kWindows).first, "echo %A%x%PATH%");
+  EXPECT_EQ(tab("echo %A%PA", kWindows).first, "echo %A%PA") << "that % closes one";
+}
+
+TEST_F(FileCompletionTest, ProgramsOnThePathAreTheFilesThatRun) {
+  Make({"a/tool", "a/data", "a/sub/tool3", "b/tool", "b/tool2", "w/Python.EXE", "w/x.bat",
+        "w/readme.txt"});
+  const fs::path root(dir_.path());
+  EXPECT_EQ(ProgramsOn((root / "w").string(), ".COM;.exe;.Bat", Quoting::Windows),
+            (Names{"Python", "x"}));
+  if (test::kWindows) {
+    return;  // no execute bits to read
+  }
+  for (const char* name : {"a/tool", "b/tool", "b/tool2"}) {
+    fs::permissions(root / name, fs::perms::owner_exec, fs::perm_options::add);
+  }
+  fs::create_symlink(root / "b/tool2", root / "a/link");
+  const std::string path =
+      (root / "a").string() + ":" + (root / "b").string() + "::" + (root / "missing").string();
+  EXPECT_EQ(ProgramsOn(path, "", Quoting::Posix), (Names{"link", "tool", "tool2"}));
+  ProgramIndex index(Quoting::Posix);
+  EXPECT_EQ(index.Matching("t", std::chrono::milliseconds(0)), std::nullopt) << "nothing read";
+  index.Refresh(path, "");
+  EXPECT_EQ(index.Matching("too", std::chrono::seconds(10)), (Names{"tool", "tool2"}));
 }
 
 TEST_F(FileCompletionTest, AHugeFolderIsReadOnceAndListedOnlyInPart) {

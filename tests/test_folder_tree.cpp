@@ -75,6 +75,19 @@ TEST_F(FolderTreeTest, PathThatIsNoFolderIsReportedAsGivenAndSelectsNothing) {
   }
 }
 
+TEST_F(FolderTreeTest, ShowPathFollowsTheConsoleWithoutReporting) {
+  tree.SetSelectedPath(Native(root / "a"));
+  tree.ShowPath(Native(root / "a" / "c"));
+  EXPECT_EQ(tree.currentIndex(), IndexOf(root / "a" / "c"));
+  EXPECT_EQ(tree.SelectedPath(), Native(root / "a" / "c"));
+  tree.ShowPath(Native(root / "a" / "file.txt"));
+  EXPECT_FALSE(tree.currentIndex().isValid());
+  EXPECT_EQ(reported, QStringList{Native(root / "a")}) << "the console said it already";
+  tree.selectionModel()->setCurrentIndex(IndexOf(root / "a" / "b"),
+                                         QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(reported.back(), Native(root / "a" / "b")) << "the user's choice still is";
+}
+
 TEST_F(FolderTreeTest, HugeFolderKeepsTheWindowResponsiveAndTheTargetInView) {
   const fs::path big = root / "big";
   fs::create_directories(big);

@@ -64,22 +64,36 @@ TEST(CommandHistory, UpAndDownWalkTheEntriesAndComeBackToTheLineBeingTyped) {
 
   CommandHistory history({"a", "b", "c"});
   EXPECT_EQ(history.Newer(), std::nullopt) << "already at the line being typed";
-  EXPECT_EQ(history.Older("dr"), "c");
+  EXPECT_EQ(history.Older(""), "c");
   EXPECT_EQ(history.Older("c, edited"), "b") << "only the line being typed is kept";
   EXPECT_EQ(history.Older("b"), "a");
   EXPECT_EQ(history.Older("a"), std::nullopt);
   EXPECT_EQ(history.Newer(), "b");
   EXPECT_EQ(history.Newer(), "c");
-  EXPECT_EQ(history.Newer(), "dr");
+  EXPECT_EQ(history.Newer(), "");
   EXPECT_EQ(history.Newer(), std::nullopt);
-  EXPECT_EQ(history.Older("dr2"), "c") << "the typed line is taken again when Up leaves it";
-  EXPECT_EQ(history.Newer(), "dr2");
 
-  history.Older("x");
-  history.Older("x");
+  history.Older("");
+  history.Older("");
   history.Add("b");  // run from the history: Up starts from the newest again
   EXPECT_EQ(history.Older(""), "b");
   EXPECT_EQ(history.Older(""), "c");
+}
+
+TEST(CommandHistory, TypedTextNarrowsUpAndDownAndTheSearch) {
+  CommandHistory history({"make all", "ls", "make test", "MAKE x", "ls", "make test", "git log"});
+  // Only the commands beginning with what was typed, and none twice in a row.
+  EXPECT_EQ(history.Older("make"), "make test");
+  EXPECT_EQ(history.Older("make test"), "make all");
+  EXPECT_EQ(history.Older("make all"), std::nullopt);
+  EXPECT_EQ(history.Newer(), "make test");
+  EXPECT_EQ(history.Newer(), "make") << "back to what was typed";
+  EXPECT_EQ(history.Older("zz"), std::nullopt);
+  EXPECT_EQ(history.Newer(), std::nullopt);
+  // Ctrl+R's list: holding the text anywhere, without regard to case, newest first, once each.
+  EXPECT_EQ(history.Holding("ake"), (Strings{"make test", "MAKE x", "make all"}));
+  EXPECT_EQ(history.Holding(""), (Strings{"git log", "make test", "ls", "MAKE x", "make all"}));
+  EXPECT_EQ(history.Holding("nothing"), Strings{});
 }
 
 TEST(HistoryFile, EveryCommandIsOneRecordWhateverItHolds) {
@@ -106,7 +120,7 @@ TEST(CommandHistory, EarlierCommandsArrivingLateGoBeforeThisWindowsAndUpGoesOn) 
   CommandHistory history;
   history.Add("mine 1");
   history.Add("mine 2");
-  EXPECT_EQ(history.Older("typed"), "mine 2") << "Up while the file is still being read";
+  EXPECT_EQ(history.Older(""), "mine 2") << "Up while the file is still being read";
   history.AddEarlier({"old 1", "old\nbroken", "old 2", "mine 1"});
   EXPECT_EQ(Entries(history), (Strings{"old 1", "old 2", "mine 1", "mine 2"}))
       << "no line break, the same command twice in a row once";
@@ -116,7 +130,7 @@ TEST(CommandHistory, EarlierCommandsArrivingLateGoBeforeThisWindowsAndUpGoesOn) 
   EXPECT_EQ(history.Older(""), std::nullopt);
   for (int i = 0; i < 3; ++i)
     history.Newer();
-  EXPECT_EQ(history.Newer(), "typed");
+  EXPECT_EQ(history.Newer(), "");
 
   Strings many;
   for (int i = 0; i < 1000; ++i)
@@ -124,7 +138,7 @@ TEST(CommandHistory, EarlierCommandsArrivingLateGoBeforeThisWindowsAndUpGoesOn) 
   history.AddEarlier(many);
   ASSERT_EQ(history.Entries().size(), CommandHistory::kCapacity);
   EXPECT_EQ(history.Entries().front(), "old 4");
-  EXPECT_EQ(history.Older("again"), "mine 2") << "Up starts from the newest";
+  EXPECT_EQ(history.Older("mi"), "mine 2") << "Up starts from the newest";
 }
 
 class HistoryFileTest : public ::testing::Test {

@@ -203,6 +203,34 @@ TEST(InterpreterCommand, ShellFromTheEnvironmentAndAMissingOneFailsToStart) {
   EXPECT_FALSE(runner.Running());
 }
 
+TEST(RealChildren, AChildGetsTheGivenEnvironmentAndTheRunnerSaysHowItEnded) {
+  const auto run = [](const InterpreterCommand& command, bool stop = false) {
+    CommandRunner runner;
+    EXPECT_EQ(runner.Start(command), 0u);
+    if (stop) {
+      runner.StopWait();
+    }
+    Result all;
+    for (const auto end = Clock::now() + 30s; all.kind != Result::Complete && Clock::now() < end;) {
+      std::this_thread::sleep_for(1ms);
+      Result r = runner.Tick();
+      all.kind = r.kind;
+      all.stdOut += r.stdOut;
+      all.exit = r.exit;
+    }
+    return all;
+  };
+  const Result given = run({"/bin/sh",
+                            "-c",
+                            "echo \"[$PELORIN_X][$HOME]\"; exit 7",
+                            {"PELORIN_X=a  b", "PATH=/usr/bin:/bin"}});
+  EXPECT_EQ(given.stdOut, "[a  b][]\n") << "the whole environment is the one given";
+  EXPECT_EQ(given.exit, (ExitStatus{false, 7}));
+  EXPECT_EQ(run({"/bin/sh", "-c", "kill -KILL $$"}).exit, (ExitStatus{true, 9}));
+  EXPECT_EQ(run({"/bin/sh", "-c", "exit 0"}).exit, (ExitStatus{false, 0}));
+  EXPECT_EQ(run({"/bin/sh", "-c", "sleep 5"}, true).exit, std::nullopt) << "not seen ending";
+}
+
 const std::string kFffd = "\xEF\xBF\xBD";
 
 // Decodes the bytes as two reads cut at `cut`; the first must not yield half a character.

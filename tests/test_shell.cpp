@@ -13,10 +13,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
@@ -25,6 +27,7 @@
 #include "app/frmShell.h"
 #include "console/ConsoleSession.h"
 #include "editor/ConsoleEditor.h"
+#include "editor/EditorCommands.h"
 #include "prefs/Registry.h"
 #include "splitter/SplitterHandle.h"
 #include "splitter/cSplitter.h"
@@ -155,7 +158,8 @@ TEST_F(Shell, LayoutAsLoadedAndEachBottomPanelActsOnAnExistingLineOnly) {
   EXPECT_EQ(shell.Editor().x() + shell.Editor().width(), shell.width());
 
   ConsoleEditor& editor = shell.Editor();
-  editor.AppendAtEnd(("\nsecond\nthird\n" + home_ + ">").toStdString());
+  editor.AppendAtEnd("\nsecond\nthird");
+  shell.Session().ExecuteCommand("");  // and a prompt behind them
   QLineEdit& box = shell.TextGoto();
   for (PanelMode panel : {PanelMode::GoToLine, PanelMode::AddDivider, PanelMode::RemoveDivider}) {
     shell.ShowBottomPanel(panel);
@@ -290,6 +294,51 @@ TEST_F(Shell, EveryMenuItemPanelAndPartHasANameAndTheKeysReachEveryPart) {
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(menu, bars.FindBar("FILEbar")->Menu());
   menu->close();
+}
+
+TEST_F(Shell, TheMenusCopyCopiesAndARightClickKeepsTheSelectionWhileACommandRuns) {
+  frmShell& shell = Open({home_});
+  QWidget* surface = shell.Editor().focusProxy();
+  QTest::keyClicks(surface, "sleep 100\r");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return SleepRunsIn(home_); }));
+  QApplication::clipboard()->setText("before");
+  Click("EDIT:COPY");  // nothing selected: nothing to copy, and the command runs on
+  EXPECT_EQ(QApplication::clipboard()->text(), "before");
+  shell.Editor().RunEditorCommand(EditorCommand::kSelectAll);
+  // A right click inside the selection, its menu closed at once, twice over.
+  QTimer closer;
+  closer.callOnTimeout([] {
+    if (QApplication::activePopupWidget() != nullptr) {
+      QApplication::activePopupWidget()->close();
+    }
+  });
+  closer.start(20);
+  const QPoint inside = Surface()->viewport()->rect().topLeft() + QPoint(60, 5);
+  for (int i = 0; i < 2; ++i) {
+    QTest::mouseClick(Surface()->viewport(), Qt::RightButton, {}, inside);
+    Click("EDIT:COPY");
+  }
+  EXPECT_TRUE(shell.Editor().HasSelectedText());
+  EXPECT_EQ(QApplication::clipboard()->text(), home_ + ">sleep 100\n");
+  EXPECT_TRUE(shell.Session().bBusy() && SleepRunsIn(home_));
+  shell.Session().Interrupt();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.Session().bBusy(); }));
+}
+
+TEST_F(Shell, TheTreeFollowsCdAndTheZoomIsKept) {
+  std::filesystem::create_directory(work_.path() + "/sub");
+  frmShell& shell = Open({home_});
+  QTest::keyClicks(Surface(), "cd sub\r");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shell.DirLS().SelectedPath() == home_ + "/sub"; }));
+  EXPECT_EQ(shell.DirLS().currentIndex(), shell.DirLS().FileModel()->index(home_ + "/sub"));
+  QApplication::processEvents();
+  EXPECT_EQ(Text(), home_ + ">cd sub\n" + home_ + "/sub>") << "no second prompt";
+  QTest::keyClick(Surface(), Qt::Key_Equal, Qt::ControlModifier);
+  QTest::keyClick(Surface(), Qt::Key_Equal, Qt::ControlModifier);
+  EXPECT_EQ(shell.Editor().Zoom(), 2);
+  shell.close();  // a zoom not saved yet is saved at the close
+  EXPECT_EQ(Stored("Zoom"), 2);
+  EXPECT_EQ(Open({home_}).Editor().Zoom(), 2);
 }
 
 // The history is read and added to on a thread of its own: a lock another program holds never

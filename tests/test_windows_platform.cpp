@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "console/CodePage_win32.h"
+#include "console/CommandEnvironment.h"
 #include "console/CommandRunner.h"
 #include "platform/Directory.h"
 #include "platform/WinAPIError.h"
@@ -45,6 +46,24 @@ TEST(WindowsRunner, EchoKeepsItsTextThroughTheConsoleCodePage) {
   const auto [out, err] = RunToEnd("echo gr\xC3\xBC\xC3\x9F  \xC3\xA9t\xC3\xA9");
   EXPECT_EQ(out + "|" + err, "gr\xC3\xBC\xC3\x9F  \xC3\xA9t\xC3\xA9\r\n|");
   EXPECT_EQ(win::InterpreterCodePage(), ::GetOEMCP());
+}
+
+TEST(WindowsRunner, ACommandGetsTheGivenEnvironmentAndItsExitCodeIsReported) {
+  CommandEnvironment env(Quoting::Windows);
+  env.Set("Pelorin_Test", "a & b");
+  InterpreterCommand command = MakeInterpreterCommand("echo [%PELORIN_TEST%]& exit 3");
+  command.environment = env.Entries();
+  CommandRunner runner;
+  ASSERT_EQ(runner.Start(command), 0u);
+  CommandRunner::TickResult r;
+  std::string out;
+  for (int i = 0; r.kind != CommandRunner::TickResult::Complete && i < 1500; ++i) {
+    std::this_thread::sleep_for(20ms);
+    r = runner.Tick();
+    out += r.stdOut;
+  }
+  EXPECT_EQ(out, "[a & b]\r\n");
+  EXPECT_EQ(r.exit, (ExitStatus{false, 3}));
 }
 
 TEST(WindowsRunner, MoreThanAHundredKilobytesOnBothPipesArriveWholeAndInOrder) {
