@@ -5,8 +5,8 @@
 // first. A blank command is not kept, nor one that is the same as the one before it, nor one
 // holding a line break (from a file written elsewhere: the input line is one line, and such a
 // command could not have been typed there). Going up keeps the line being typed as the newest
-// entry, and going down past the newest returns to it. With text typed, Up and Down go only through the commands that begin with it, and skip one the
-// same as the command shown.
+// entry, and going down past the newest returns to it. With text typed, Up and Down go only through
+// the commands that begin with it, and skip one the same as the command shown.
 
 #include <cstddef>
 #include <deque>

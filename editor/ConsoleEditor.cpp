@@ -200,7 +200,8 @@ void ConsoleEditor::ApplyOutput(const OutputEdits& edits) {
         // continues nothing, must not get the pieces' marks.
         constexpr long kSoftBreak = 1L << ConsoleSurface::kSoftBreakMarker;
         for (long line = first + 1; line <= first + back; ++line) {
-          while (Send(QsciScintillaBase::SCI_MARKERGET, static_cast<uintptr_t>(line)) & kSoftBreak) {
+          while (Send(QsciScintillaBase::SCI_MARKERGET, static_cast<uintptr_t>(line)) &
+                 kSoftBreak) {
             Send(QsciScintillaBase::SCI_MARKERDELETE, static_cast<uintptr_t>(line),
                  ConsoleSurface::kSoftBreakMarker);
           }
