@@ -186,13 +186,12 @@ class WinHistoryLock final : public HistoryLock {
       return LastError();
     }
     const auto end = static_cast<std::uint64_t>(size.QuadPart);
-    std::string bytes;
     char last = '\n';
     DWORD n = 0;
-    if (end > 0 && SeekTo(file.get(), end - 1) == 0 &&
-        ::ReadFile(file.get(), &last, 1, &n, nullptr) && n == 1 && last != '\n') {
-      bytes = "\n";  // the line a crash cut short stays a line of its own
-    }
+    // The line a crash cut short stays a line of its own.
+    const bool cutShort = end > 0 && SeekTo(file.get(), end - 1) == 0 &&
+                          ::ReadFile(file.get(), &last, 1, &n, nullptr) && n == 1 && last != '\n';
+    std::string bytes(cutShort ? 1 : 0, '\n');
     bytes.append(record);
     if (const SysError rc = SeekTo(file.get(), end)) {
       return rc;
