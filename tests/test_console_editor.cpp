@@ -100,6 +100,34 @@ TEST_F(ConsoleEditorTest, MoveCaretCountsCharactersAndTheViewComesBackHome) {
   EXPECT_EQ(Send(Sci::SCI_GETXOFFSET), 0);
 }
 
+TEST_F(ConsoleEditorTest, AfterALongLineTheNextPromptShowsColumnZeroAndTheHighlightFollows) {
+  ShowActive();
+  // A prompt ending at 85 % of the view's width: it fits without scrolling.
+  const long charWidth = sci_->SendScintilla(Sci::SCI_TEXTWIDTH, Sci::STYLE_DEFAULT, "w");
+  const long textLeft = Send(Sci::SCI_POINTXFROMPOSITION, 0, 0);
+  const std::string prompt(
+      static_cast<std::size_t>((sci_->viewport()->width() * 85 / 100 - textLeft) / charWidth), 'p');
+  const auto promptColumn = static_cast<int>(prompt.size());
+  editor_->AppendAtEnd(prompt + std::string(400, 'x'));
+  editor_->MoveCaret(0, 1000);
+  ASSERT_GT(Send(Sci::SCI_GETXOFFSET), 0);
+  editor_->SetHighlightFollowsCaret(true);
+  editor_->AppendAtEnd("\nhi\n" + prompt);
+  editor_->MoveCaret(2, promptColumn);
+  EXPECT_EQ(Send(Sci::SCI_GETXOFFSET), 0) << "the output and the prompt cut at the left";
+  EXPECT_EQ(editor_->HighlightRow(), 2);
+  // A prompt wider than the view keeps its end, the caret, in view.
+  editor_->AppendAtEnd("\n" + prompt + prompt);
+  editor_->MoveCaret(3, 2 * promptColumn);
+  const long caretX = Send(Sci::SCI_POINTXFROMPOSITION, 0, Send(Sci::SCI_GETCURRENTPOS));
+  EXPECT_GT(Send(Sci::SCI_GETXOFFSET), 0);
+  EXPECT_TRUE(caretX > textLeft && caretX < sci_->viewport()->width()) << caretX;
+  // Without highlighting, the highlight stays where it was last set.
+  editor_->SetHighlightFollowsCaret(false);
+  editor_->MoveCaret(1, 0);
+  EXPECT_EQ(editor_->HighlightRow(), 3);
+}
+
 TEST_F(ConsoleEditorTest, EnterGoesToTheOwnerWhenWritableAndTypesALineBreakOnlyIfDeclined) {
   editor_->AppendAtEnd("/home>dir");
   for (bool readOnly : {false, true}) {

@@ -192,6 +192,11 @@ TEST_F(Shell, MenuSwitchesActOnTheSurfaceTheStoreAndTheNextStart) {
           << key;
     }
   }
+  // The highlight follows the caret to the prompt after a command's output, not only on keys.
+  Click("PREF:HIGHLIGHT");
+  QTest::keyClicks(Surface(), "echo hi\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shell_->Session().bBusy(); }, 10000));
+  EXPECT_EQ(editor.HighlightRow(), editor.LineCount() - 1);
   Click("PREF:LINENUM");  // the next start takes the stored switches
   Open({home_});
   EXPECT_FALSE(shell_->Editor().ShowLineNumbers());
