@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
@@ -92,6 +93,29 @@ TEST_F(Shell, StartUpDirectoryFromTheArgumentsOrTheStore) {
   Click("PREF:CURDIR");
   Open({});
   EXPECT_EQ(Text(), home_ + "/a b>");  // the stored start-up directory
+}
+
+TEST_F(Shell, TypingAfterAClickOrADoubleClickInTheTreeGoesToTheConsole) {
+  for (const char* name : {"one", "two"})
+    std::filesystem::create_directory(work_.path() + "/" + name);
+  frmShell& shell = Open({home_});
+  FolderTree& tree = shell.DirLS();
+  tree.expand(tree.FileModel()->index(home_));
+  const auto row = [&](const char* name) {
+    const QModelIndex index = tree.FileModel()->index(home_ + "/" + name);
+    tree.scrollTo(index);
+    return tree.visualRect(index).center();
+  };
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return tree.FileModel()->rowCount(tree.FileModel()->index(home_)) == 2; }, 15000));
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, row("one"));
+  QTest::keyClicks(QApplication::focusWidget(), "echo a");
+  EXPECT_TRUE(Text().endsWith(home_ + "/one>echo a")) << Text().toStdString();
+  // The second press of a double click changes no folder: it must not take the focus either.
+  QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, row("two"));
+  QTest::keyClicks(QApplication::focusWidget(), "tho");
+  EXPECT_TRUE(Text().endsWith(home_ + "/two>tho")) << Text().toStdString();
+  EXPECT_EQ(tree.SelectedPath(), home_ + "/two");
 }
 
 TEST_F(Shell, TerminationSignalsCloseTheWindowAsItsCloseBoxDoes) {
