@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
@@ -174,13 +175,18 @@ TEST_F(Shell, LayoutAsLoadedAndEachBottomPanelActsOnAnExistingLineOnly) {
   ConsoleEditor& editor = shell.Editor();
   editor.AppendAtEnd(("\nsecond\nthird\n" + home_ + ">").toStdString());
   QLineEdit& box = shell.TextGoto();
+  const QLabel* hint = shell.Bars().Element(1)->findChild<QLabel*>("panelHint");
+  ASSERT_NE(hint, nullptr);
   for (PanelMode panel : {PanelMode::GoToLine, PanelMode::AddDivider, PanelMode::RemoveDivider}) {
     shell.ShowBottomPanel(panel);
     EXPECT_TRUE(box.hasFocus());
     EXPECT_EQ(box.text(), "") << "emptied at each opening";
+    EXPECT_FALSE(hint->isVisible()) << "no hint before a wrong number";
     EXPECT_EQ(container.height(), shell.height() - top - shell.Bars().Element(1)->Height());
-    Submit(panel, "5");  // past the last line: the panel stays, the number too
+    Submit(panel, "5");  // past the last line: the panel stays, the number too, and says why
     EXPECT_TRUE(BarShown() && box.text() == "5") << static_cast<int>(panel);
+    EXPECT_TRUE(hint->isVisible() && hint->text() == "Type a line number from 1 to 4");
+    EXPECT_GT(hint->x(), box.x() + box.width()) << "beside the box";
   }
   QTest::keyRelease(&box, Qt::Key_Escape);
   EXPECT_EQ(container.height(), shell.height() - top);
