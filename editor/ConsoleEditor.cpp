@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QFont>
 #include <QFontDatabase>
-#include <QFontDialog>
 #include <QFontInfo>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include "console/EscapeFilter.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/FindDialog.h"
+#include "editor/FontDialog.h"
 
 namespace pelorin {
 
@@ -589,13 +589,9 @@ void ConsoleEditor::OpenFontDialog() {
   QFont requested(fontName_);
   requested.setPointSizeF(fontSize_);
   const QFontInfo shown(requested);
-  QFont current(shown.family());
-  current.setPointSizeF(shown.pointSizeF());
-  QFontDialog dialog(current, this);
-  dialog.setOption(QFontDialog::DontUseNativeDialog);
+  FontDialog dialog(shown.family(), static_cast<int>(std::lround(shown.pointSizeF())), this);
   if (dialog.exec() == QDialog::Accepted) {
-    const QFont chosen = dialog.selectedFont();
-    SetEditorFont(chosen.family(), chosen.pointSizeF());
+    SetEditorFont(dialog.Family(), dialog.PointSize());
   }
 }
 

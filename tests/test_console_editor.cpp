@@ -13,6 +13,7 @@
 #include <QFontInfo>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "editor/ConsoleEditor.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/EditorEvents.h"
+#include "editor/FontDialog.h"
 #include "qtsupport/InputCodes.h"
 
 namespace pelorin {
@@ -302,8 +304,24 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
   editor_->RunEditorCommand(cmd::kFontDialog, true);
   EXPECT_EQ(editor_->EditorFontName(), shown);
   EXPECT_EQ(editor_->EditorFontSize(), 12);
+  // Another face and size, chosen as a person does: by typing the face's name into its list.
+  const QStringList faces = FontDialog::UsableFamilies();
+  const auto other = std::find_if(faces.begin(), faces.end(), [&](const QString& f) {
+    return f != shown && !f.startsWith(shown.left(1), Qt::CaseInsensitive);
+  });
+  ASSERT_NE(other, faces.end());
+  OnDialog([&](QWidget* dialog) {
+    QTest::keyClicks(dialog->findChild<QWidget*>("fontFamily"), *other);
+    QWidget* size = dialog->findChild<QWidget*>("fontSize");
+    QTest::keyClick(size, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(size, "15\r");
+  });
+  editor_->RunEditorCommand(cmd::kFontDialog, true);
+  EXPECT_EQ(editor_->EditorFontName(), *other);
+  EXPECT_EQ(editor_->EditorFontSize(), 15);
   OnDialog([](QWidget* dialog) { dialog->close(); });
   editor_->RunEditorCommand(cmd::kFontDialog, true);
+  EXPECT_EQ(editor_->EditorFontName(), *other) << "closed without OK: unchanged";
   editor_->AppendAtEnd("foo\nbar\nfoo bar");
   OnDialog([](QWidget* dialog) {
     dialog->findChild<QObject*>("findText")->setProperty("text", "bar");
@@ -312,7 +330,7 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
     dialog->close();
   });
   editor_->RunEditorCommand(cmd::kFindDialog);
-  EXPECT_EQ(dialogs_, 3);
+  EXPECT_EQ(dialogs_, 4);
   EXPECT_EQ(editor_->SearchText(), "bar");
   EXPECT_EQ(Send(Sci::SCI_GETSELECTIONSTART), 12);
 }
