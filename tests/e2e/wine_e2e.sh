@@ -15,6 +15,8 @@ zip=$(realpath "$1")
 helper=${2:-$(dirname "$0")/../../build-win/tests/test_helper.exe}
 [[ -f $helper ]] || { echo "FAIL: no test helper at $helper (build the Windows tests)" >&2; exit 1; }
 helper=$(realpath "$helper")
+# The face the font dialog is given: from fonts-dejavu-core, which Wine finds on the host.
+font_face="DejaVu Serif"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 
@@ -143,6 +145,14 @@ focus() {
   until_true 10 focused || fail "the window took no focus"
 }
 
+# focus_dialog <title>: gives the keyboard to the program's dialog of that title, once shown.
+focus_dialog() {
+  local id
+  id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+  [[ -n $id ]] || fail "no dialog '$1'"
+  timeout 10 xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+}
+
 title() { xdotool getwindowname "$WID" 2>/dev/null || true; }
 key() { xdotool key --delay 30 "$@"; }
 type_line() {
@@ -220,6 +230,10 @@ drag_bar() {
 }
 left_edge=$(boundary)
 [[ -n $left_edge ]] || fail "no boundary between the tree and the surface"
+# The top of the surface: the first row of its grey margin, below the menu row.
+top_row=$(xwd -id "$WID" -silent | convert xwd:- -crop "1x200+$((left_edge + 12))+0" +repage -depth 8 txt:- |
+  awk 'NR > 1 && $3 == "#EEEEEE" && !found { split($1, at, /[,:]/); print at[2]; found = 1 }')
+[[ -n $top_row ]] || fail "no grey margin at the surface's left"
 target=$((left_edge + 152))
 ! bar_drawn_at "$target" || fail "something dark at x=$target before the drag"
 drag_bar "$left_edge" "$target"
@@ -276,26 +290,65 @@ wait_surface $'\n[first arg] [second]\n'
 wait_prompt "$start_dir"
 pass "a quoted program in a folder with blanks gets its quoted argument"
 
-# --- after a long typed line, short output and the next prompt show from column 0. The line is
-# blanks but for its ends, so a view left scrolled sideways shows no text at its left edge.
+# --- after a long typed line, short output and the next prompt show from column 0. In the
+# folder names the prompt ends past three quarters of the surface's width, yet fits in it. The
+# line typed is blanks but for its ends, so nothing of it shows at the left edge either way.
+# The row of the output is found by the line numbers: the last number is the prompt's line, the
+# one above it the output's, whose first letters must stand at the text's left edge.
 text_left_edge() {
   # The first white column right of the grey margins, along the surface's first text row.
   xwd -id "$WID" -silent | convert xwd:- -crop "$((width - left_edge))x1+$left_edge+$((top_row + 8))" +repage -depth 8 txt:- |
     awk -v base="$left_edge" 'NR > 1 && !found { x = $1 + 0; if ($3 == "#EEEEEE") grey = 1; else if (grey && $3 == "#FFFFFF") { print base + x; found = 1 } }'
 }
-text_at_left_edge() {
-  local x
-  x=$(text_left_edge) && [[ -n $x ]] || return 1
-  xwd -id "$WID" -silent | convert xwd:- -crop "12x$((${geometry#*x} - top_row - 40))+$x+$top_row" +repage -depth 8 txt:- |
-    awk -F'[(),]' 'NR > 1 && $2 < 96 && $3 < 96 && $4 < 96 { dark++ } END { exit !(dark > 20) }'
+output_at_left_edge() {
+  local text_left shot bands above
+  text_left=$(text_left_edge) && [[ -n $text_left ]] || return 1
+  shot=$WORK/surface.xwd
+  xwd -id "$WID" -silent >"$shot"
+  # Rows holding a line number: bands of rows with anything but the margin's grey in them, above
+  # the room of a horizontal scroll bar.
+  bands=$(convert "$shot" -crop "$((text_left - left_edge - 14))x$((${geometry#*x} - top_row - 20))+$((left_edge + 8))+$top_row" +repage -depth 8 txt:- |
+    awk -v top="$top_row" 'NR > 1 { split($1, at, /[,:]/); if ($3 != "#EEEEEE") ink[at[2]] = 1; if (at[2] > max) max = at[2] }
+      END { for (y = 0; y <= max + 1; y++) { if (ink[y] && !inside) { start = y; inside = 1 } else if (!ink[y] && inside) { print top + start, top + y - 1; inside = 0 } } }')
+  above=$(tail -n 2 <<<"$bands" | head -n 1)
+  [[ $(wc -l <<<"$bands") -ge 2 && -n $above ]] || return 1
+  read -r from to <<<"$above"
+  convert "$shot" -crop "12x$((to - from + 5))+$text_left+$((from - 2))" +repage -depth 8 txt:- |
+    awk -F'[(),]' 'NR > 1 && $2 < 96 && $3 < 96 && $4 < 96 { dark++ } END { exit !(dark > 5) }'
 }
+type_line "cd names"
+wait_prompt "$start_dir\names"
 type_line "rem$(printf '%*s' 300 '')."
-wait_prompt "$start_dir"
+wait_prompt "$start_dir\names"
 type_line "echo after-long"
 wait_surface $'\nafter-long\n'
-wait_prompt "$start_dir"
-until_true 10 text_at_left_edge || fail "after a long line the view stays scrolled sideways (no text at the left edge)"
+wait_prompt "$start_dir\names"
+until_true 10 output_at_left_edge || fail "after a long line the view stays scrolled sideways: the output does not start at the left edge"
 pass "after a long typed line, output and the prompt show from column 0"
+type_line "cd .."
+wait_prompt "$start_dir"
+
+# --- the bottom panels' box shows what is typed into it (drawn in a face the system lacks, the
+# text stood outside the box): the digits typed darken pixels of the bar along the bottom
+bottom_bar() { xwd -id "$WID" -silent | convert xwd:- -crop "${width}x30+0+$((${geometry#*x} - 30))" +repage -depth 8 txt:-; }
+newly_dark() { # <before> <after>: how many pixels are dark after and were not before
+  paste -d'|' <(echo "$1") <(echo "$2") |
+    awk -F'|' 'function dark(l, c) { split(l, c, /[(),]/); return c[2] < 96 && c[3] < 96 && c[4] < 96 }
+      NR > 1 && dark($2) && !dark($1) { n++ } END { print n + 0 }'
+}
+without_bar=$(bottom_bar)
+bar_shown() { [[ $(bottom_bar) != "$without_bar" ]]; }
+key ctrl+l
+until_true 10 bar_shown || fail "Ctrl+L opened no panel"
+empty_box=$(bottom_bar)
+xdotool type --delay 20 -- "1234567"
+digits_drawn() {
+  drawn=$(newly_dark "$empty_box" "$(bottom_bar)")
+  ((drawn >= 40))
+}
+until_true 10 digits_drawn || fail "the digits typed into the Go to box are not drawn ($drawn pixels)"
+key Escape
+pass "the Go to box shows the digits typed ($drawn pixels darkened)"
 
 # --- directory changes: cd .. and a drive-qualified cd
 type_line "cd .."
@@ -324,8 +377,8 @@ pass "Ctrl+Z ends the wait on a long command ($((SECONDS - start)) s)"
 # The tree still shows the start folder chosen (a cd does not move it); the row above it is its
 # parent, C:\pelorin e2e. The selection is found along a column near the tree's right edge.
 selection_rows() {
-  xwd -id "$WID" -silent | convert xwd:- -crop "1x$((${geometry#*x} - top_row))+$((left_edge - 30))+$top_row" +repage -depth 8 txt:- |
-    awk -v top="$top_row" 'NR > 1 { split($1, at, /[,:]/); if ($3 != "#FFFFFF") { if (first == "") first = at[2]; last = at[2] } else if (first != "") exit } END { if (first != "") print top + first, top + last }'
+  xwd -id "$WID" -silent | convert xwd:- -crop "1x$((${geometry#*x} - top_row))+$((left_edge - 6))+$top_row" +repage -depth 8 txt:- |
+    awk -v top="$top_row" 'NR > 1 && !done { split($1, at, /[,:]/); if ($3 != "#FFFFFF") { if (first == "") first = at[2]; last = at[2] } else if (first != "") done = 1 } END { if (first != "") print top + first, top + last }'
 }
 read -r band_top band_bottom < <(selection_rows) || fail "no selected folder in the tree"
 xdotool mousemove --window "$WID" 60 $((band_top - (band_bottom - band_top + 1) / 2)) click 1
@@ -334,6 +387,21 @@ key Return
 wait_surface $'C:\\pelorin e2e>echo typed-whole\ntyped-whole\n'
 wait_prompt 'C:\pelorin e2e'
 pass "a click on a folder in the tree makes it current; typing at once reaches the console whole"
+
+# --- after Escape closes a menu, what is typed goes to the console, not to the menu row (where
+# a letter opened File and Enter chose "New window")
+menu_row_pixels() { xwd -id "$WID" -silent | convert xwd:- -crop "120x$top_row+0+0" +repage -depth 8 txt:- | md5sum; }
+closed_row=$(menu_row_pixels)
+menu_row_changed() { [[ $(menu_row_pixels) != "$closed_row" ]]; }
+xdotool mousemove --window "$WID" 16 $((top_row / 2)) click 1
+until_true 10 menu_row_changed || fail "a click on File opened no menu"
+key Escape
+xdotool type --delay 20 -- "echo after-menu"
+key Return
+wait_surface $'>echo after-menu\nafter-menu\n'
+wait_prompt 'C:\pelorin e2e'
+window_count_is 1 || fail "typing after the menu closed opened another window"
+pass "after Escape closes a menu, typing reaches the console"
 
 # --- cmd's own forms of cd, built in (enabled once they are there)
 if [[ ${PELORIN_WINE_CD_FORMS:-0} == 1 ]]; then
@@ -390,11 +458,12 @@ menu_item() {
 }
 marks_shown() {
   xwd -id "$WID" -silent | convert xwd:- -crop "40x$((${geometry#*x} - top_row - 40))+$((left_edge + 4))+$top_row" +repage -depth 8 txt:- |
-    grep -qi '#3D7CF0'
+    awk 'NR > 1 && toupper($3) == "#3D7CF0" { n++ } END { exit !n }'
 }
 menu_item 2 3  # Preferences > Line numbers: off
 key ctrl+f
 until_true 20 eval '[[ -n $(xdotool search --onlyvisible --name "^Find$" 2>/dev/null) ]]' || fail "Ctrl+F opened no find dialog"
+focus_dialog Find
 xdotool type --delay 20 -- "typed-whole"
 key Return Escape
 menu_item 1 5  # Edit > Find and mark all
@@ -407,6 +476,7 @@ pass "Find and mark all shows its marks with line numbers off"
 dialog_open() { [[ -n $(xdotool search --onlyvisible --name '^Font$' 2>/dev/null) ]]; }
 menu_item 2 0  # Preferences > Font...
 until_true 20 dialog_open || fail "Preferences > Font... opened no dialog"
+focus_dialog Font
 alive_after_dialog=$PELORIN_PID
 xdotool type --delay 20 -- "$font_face"
 key Tab ctrl+a
