@@ -51,8 +51,13 @@ std::wstring SystemFolder() {
 std::string Utf8ConsoleStep() {
   static const std::string step = [] {
     const std::wstring folder = SystemFolder();
-    return folder.empty() ? std::string("chcp 65001>nul 2>&1& ")
-                          : "\"" + win::Narrow(folder) + "\\chcp.com\" 65001>nul 2>&1& ";
+    if (folder.empty()) {
+      return std::string("chcp 65001>nul 2>&1& ");
+    }
+    std::string path = win::Narrow(folder);
+    path.insert(0, 1, '"');
+    path.append("\\chcp.com\" 65001>nul 2>&1& ");
+    return path;
   }();
   return step;
 }
