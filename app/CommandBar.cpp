@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <iterator>
@@ -116,6 +117,7 @@ QMenu* Bar::Menu() {
     menu_ = std::make_unique<QMenu>();
     menu_->setTitle(title_);
     menu_->setAccessibleName(title_);
+    owner_.WatchMenu(menu_.get());
     RefreshMenu();
   }
   return menu_.get();
@@ -384,6 +386,32 @@ bool CommandBar::eventFilter(QObject* watched, QEvent* event) {
   // editor binds Ctrl+C, Ctrl+X, Ctrl+L...) may claim the key for itself.
   event->ignore();
   return true;
+}
+
+void CommandBar::WatchMenu(QMenu* menu) {
+  connect(menu, &QMenu::aboutToShow, this, [this] {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr && !qobject_cast<QMenuBar*>(focus) && !qobject_cast<QMenu*>(focus)) {
+      focusBeforeMenu_ = focus;
+    }
+  });
+  // Escape closing a drop-down leaves the menu row holding the keyboard (the next letter or
+  // Enter would work the menus); once the menu is gone, and no other has opened, the focus
+  // goes back where it was. A command that put it somewhere (a panel's box) keeps it there.
+  connect(menu, &QMenu::aboutToHide, this, [this] {
+    QTimer::singleShot(0, this, [this] {
+      QWidget* focus = QApplication::focusWidget();
+      if (QApplication::activePopupWidget() != nullptr ||
+          (focus != nullptr && !qobject_cast<QMenuBar*>(focus))) {
+        return;
+      }
+      if (focusBeforeMenu_ && focusBeforeMenu_->isVisible()) {
+        focusBeforeMenu_->setFocus(Qt::PopupFocusReason);
+      } else if (focus != nullptr) {
+        focus->clearFocus();
+      }
+    });
+  });
 }
 
 void CommandBar::BarChanged(Bar* bar) {

@@ -208,6 +208,7 @@ class CommandBar : public QObject {
   friend class Bar;
   friend class BarItem;
   friend class BarElement;
+  void WatchMenu(QMenu* menu);
   void BarChanged(Bar* bar);
   void ItemChanged();
   void ApplyIcons();
@@ -221,6 +222,7 @@ class CommandBar : public QObject {
   std::vector<QPointer<BarElement>> elements_;
   QList<QIcon> images_;
   int clickSource_ = -1;  // element that produced the click under way; -1: the menu row
+  QPointer<QWidget> focusBeforeMenu_;  // where the keyboard was when a menu last opened
 };
 
 }  // namespace pelorin

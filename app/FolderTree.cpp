@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -61,6 +63,9 @@ FolderTree::FolderTree(QWidget* parent)
   setHeaderHidden(true);
   // Row heights measured one by one would cost seconds in a folder of many thousand folders.
   setUniformRowHeights(true);
+  // Typing after a click on a folder goes to the console, which the folder change gave the
+  // focus: a tree that took it with the click would take the first letters for type-to-find.
+  setFocusPolicy(Qt::TabFocus);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -110,12 +115,45 @@ void FolderTree::ShowPath(const QString& path) {
                       : QString();
 }
 
+void FolderTree::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    ChooseCurrent();
+    event->accept();
+    return;
+  }
+  keyMoving_ = true;
+  QTreeView::keyPressEvent(event);
+  keyMoving_ = false;
+}
+
+void FolderTree::mousePressEvent(QMouseEvent* event) {
+  QTreeView::mousePressEvent(event);
+  // A click on the folder the keys highlighted changes no current index, yet chooses it.
+  if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()) == currentIndex()) {
+    ChooseCurrent();
+  }
+}
+
+void FolderTree::ChooseCurrent() {
+  const QModelIndex current = currentIndex();
+  if (!current.isValid()) {
+    return;
+  }
+  const QString path = QDir::toNativeSeparators(model_->filePath(current));
+  if (path != selectedPath_) {
+    Report(path);
+  }
+}
+
 void FolderTree::OnCurrentChanged(const QModelIndex& current) {
   if (rowsGoing_ || !current.isValid() || quiet_) {
     return;
   }
   if (current != follow_) {
     StopFollow();
+  }
+  if (keyMoving_) {
+    return;  // a highlight only, until Enter or a click
   }
   Report(QDir::toNativeSeparators(model_->filePath(current)));
 }

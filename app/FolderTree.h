@@ -3,7 +3,8 @@
 
 // The folder tree on the left of the window (DirLS): folders only, listed lazily in the file
 // system model's own thread, so a folder with a hundred thousand entries does not stop the
-// window.
+// window. A click chooses a folder; keys (arrows, type-to-find) only move the highlight until
+// Enter chooses it. A click never takes the keyboard focus: the console keeps it.
 
 #include <QPersistentModelIndex>
 #include <QString>
@@ -38,12 +39,18 @@ class FolderTree : public QTreeView {
   QFileSystemModel* FileModel() const { return model_; }
 
  signals:
-  // The chosen folder's full native path, whenever the selection moves to another folder, by
-  // the user or by SetSelectedPath. Not raised when the selection only follows a folder that
-  // vanished from the disk.
+  // The chosen folder's full native path, whenever the user chooses another folder (a click, or
+  // Enter after keys) or SetSelectedPath selects one. Not raised while keys move the highlight,
+  // nor when the selection only follows a folder that vanished from the disk.
   void FolderChange(const QString& path);
 
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
  private:
+  // Reports the highlighted folder when it is not the one reported last.
+  void ChooseCurrent();
   void OnCurrentChanged(const QModelIndex& current);
   void ScheduleFollow();
   void StopFollow();
@@ -56,6 +63,8 @@ class FolderTree : public QTreeView {
   bool rowsGoing_ = false;
   // Set while ShowPath moves the selection: nobody chose that folder in the tree.
   bool quiet_ = false;
+  // Set while a key is handled: the highlight it moves is no choice yet.
+  bool keyMoving_ = false;
   // The folder SetSelectedPath chose, kept in view while the listings around it come in.
   QPersistentModelIndex follow_;
   bool followQueued_ = false;

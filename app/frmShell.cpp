@@ -136,6 +136,7 @@ void frmShell::Form_Load(const QStringList& arguments) {
                                                [this] { return prefs_.PrefHighlightLine; });
   promptInput_->SetContextMenu([this](int x, int y) { ShowContextMenu(x, y); });
   Editor_->SetEventSink(promptInput_.get());
+  Editor_->SetHighlightFollowsCaret(prefs_.PrefHighlightLine);
 
   LayoutWindow();  // the container has its size before the splitter measures it
   Splitter_ = new cSplitter(this);
@@ -340,6 +341,7 @@ void frmShell::ShowLineNumbers(bool show) {
 
 void frmShell::SetPrefHighlightLine(bool on) {
   prefs_.PrefHighlightLine = on;
+  Editor_->SetHighlightFollowsCaret(on);
 }
 
 void frmShell::SetHighlightRow(int line) {

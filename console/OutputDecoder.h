@@ -5,7 +5,8 @@
 // A character whose bytes are split across two reads is delivered whole with the second read:
 // incomplete trailing bytes wait inside the decoder. Bytes that can never form a character
 // (invalid input) are each shown as U+FFFD, so nothing is silently dropped.
-// POSIX decodes UTF-8 (the locale's encoding); Windows decodes the console's code page.
+// POSIX decodes UTF-8 (the locale's encoding); Windows decodes UTF-8 (the command's console is
+// made UTF-8), and a line that is not valid UTF-8 in the OEM code page.
 
 #include <memory>
 #include <string>

@@ -62,6 +62,75 @@ unsigned InterpreterCodePage() {
   return ::GetOEMCP();
 }
 
+namespace {
+
+// Length of the longest prefix made of whole, valid UTF-8 characters.
+std::size_t ValidUtf8Prefix(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t need = utf8::SequenceLength(lead);
+    if (need == 0 || i + need > bytes.size()) {
+      return i;
+    }
+    for (std::size_t k = 1; k < need; ++k) {
+      if (!utf8::FitsAt(lead, k, static_cast<unsigned char>(bytes[i + k]))) {
+        return i;
+      }
+    }
+    i += need;
+  }
+  return i;
+}
+
+}  // namespace
+
+std::string Utf8OrCodePageDecoder::Decode(std::string_view bytes) {
+  std::string data = std::move(pending_);
+  pending_.clear();
+  data.append(bytes);
+  std::string out;
+  std::size_t from = 0;
+  while (from < data.size()) {
+    const std::size_t lineEnd = data.find('\n', from);
+    const bool ends = lineEnd != std::string::npos;
+    const std::size_t to = ends ? lineEnd + 1 : data.size();
+    out += DecodePart(std::string_view(data).substr(from, to - from), ends);
+    from = to;
+  }
+  return out;
+}
+
+std::string Utf8OrCodePageDecoder::DecodePart(std::string_view part, bool lineEnds) {
+  std::string out;
+  if (!lineInFallback_) {
+    const std::size_t valid = ValidUtf8Prefix(part);
+    if (valid == part.size()) {
+      out.assign(part);
+    } else if (!lineEnds && Utf8CompletePrefix(part) == valid) {
+      // Valid so far; the sequence at the end may complete with the next read.
+      out.assign(part.substr(0, valid));
+      pending_.assign(part.substr(valid));
+    } else {
+      lineInFallback_ = true;
+    }
+  }
+  if (lineInFallback_) {
+    out = fallback_.Decode(part);
+  }
+  if (lineEnds) {
+    lineInFallback_ = false;
+  }
+  return out;
+}
+
+std::string Utf8OrCodePageDecoder::Finish() {
+  std::string out = fallback_.Decode(pending_);
+  pending_.clear();
+  lineInFallback_ = false;
+  return out + fallback_.Finish();
+}
+
 std::size_t CompletePrefix(unsigned codePage, std::string_view bytes) {
   if (codePage == kUtf8) {
     return Utf8CompletePrefix(bytes);
@@ -101,7 +170,7 @@ std::string CodePageDecoder::Finish() {
 }  // namespace win
 
 struct OutputDecoder::State {
-  win::CodePageDecoder decoder{win::InterpreterCodePage()};
+  win::Utf8OrCodePageDecoder decoder{win::InterpreterCodePage()};
 };
 
 OutputDecoder::OutputDecoder() : state_(std::make_unique<State>()) {}

@@ -24,9 +24,11 @@ inline constexpr std::size_t kPipeBytes = 30720;
 enum class Stream { Out, Err };
 
 // How one typed line is run by the system's command interpreter.
-// Windows: program is %ComSpec% (empty when unset), switchText " /c ", and the command line is
-// program + switchText + line, unquoted. POSIX: program is $SHELL, or /bin/sh when unset or
-// empty, switchText "-c", and the argument vector is {program, switchText, line}.
+// Windows: program is %ComSpec% (empty when unset), switchText " /s /c ", and the command line
+// is program + switchText + the line in quotes, behind a step that makes the command's console
+// UTF-8 (ProcessPlatform_win32.cpp); cmd runs the line exactly as typed. POSIX: program is
+// $SHELL, or /bin/sh when unset or empty, switchText "-c", and the argument vector is
+// {program, switchText, line}.
 // environment: the child's whole environment as NAME=value entries; empty, this process's own.
 struct InterpreterCommand {
   std::string program;

@@ -30,9 +30,46 @@ std::wstring EnvironmentValue(const wchar_t* name) {
   }
 }
 
-// %ComSpec% /c line, as one UTF-16 command line (no lossy ANSI step).
+std::wstring SystemFolder() {
+  std::wstring folder(MAX_PATH, L'\0');
+  for (;;) {
+    const UINT n = ::GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
+    if (n == 0) {
+      return std::wstring();
+    }
+    if (n < folder.size()) {
+      folder.resize(n);
+      return folder;
+    }
+    folder.resize(n);  // n is the size needed, terminator included
+  }
+}
+
+// cmd writes its own output (dir, echo, error texts) in the code page of its console, which a
+// new console takes from the system's OEM code page: a name outside it comes out as '?'. This
+// step, run first on the command's own hidden console, makes that UTF-8. The system's chcp by
+// its full path: a chcp.bat in the current folder would otherwise win. Should it fail, the
+// command still runs (&), and the decoder reads the OEM output as before.
+std::string Utf8ConsoleStep() {
+  static const std::string step = [] {
+    const std::wstring folder = SystemFolder();
+    if (folder.empty()) {
+      return std::string("chcp 65001>nul 2>&1& ");
+    }
+    std::string path = win::Narrow(folder);
+    path.insert(0, 1, '"');
+    path.append("\\chcp.com\" 65001>nul 2>&1& ");
+    return path;
+  }();
+  return step;
+}
+
+// %ComSpec% /s /c "step line", as one UTF-16 command line (no lossy ANSI step). With /s cmd takes
+// off the first and the last quote and runs the rest exactly as typed; without it, a line with
+// more than two quotes ("C:\My App\tool.bat" "an arg") would lose its first and last quote.
 std::wstring CommandLineOf(const InterpreterCommand& command) {
-  return win::Widen(command.program + command.switchText + command.line);
+  return win::Widen(command.program + command.switchText + '"' + Utf8ConsoleStep() + command.line +
+                    '"');
 }
 
 // The child's environment block when the command has an environment of its own (empty: this
@@ -89,9 +126,9 @@ STARTUPINFOW HiddenStartup(DWORD flags) {
   return si;
 }
 
-// Without a console window of its own the interpreter still gets a console, hidden, and writes
-// the OEM code page to pipes (with creation flags 0 Wine's cmd writes the ANSI code page
-// instead), so the decoder's code page is right whoever starts us.
+// Without a console window of its own the interpreter still gets a console, hidden and its own,
+// whose code page the UTF-8 step sets (with creation flags 0 it would have no console: no code
+// page to set, and Wine's cmd writes the ANSI code page then).
 constexpr DWORD kCreationFlags = CREATE_NO_WINDOW;
 
 class Win32ChildProcess final : public ChildProcess {
@@ -272,7 +309,7 @@ SysError MakePipe(HANDLE& readEnd, HANDLE& writeEnd) {
 }  // namespace
 
 InterpreterCommand MakeInterpreterCommand(const std::string& line) {
-  return InterpreterCommand{win::Narrow(EnvironmentValue(L"ComSpec")), " /c ", line};
+  return InterpreterCommand{win::Narrow(EnvironmentValue(L"ComSpec")), " /s /c ", line};
 }
 
 SysError StartChildProcess(const InterpreterCommand& command,

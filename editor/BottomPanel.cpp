@@ -2,6 +2,7 @@
 #include "editor/BottomPanel.h"
 
 #include <QFontDatabase>
+#include <QLabel>
 #include <QLineEdit>
 #include <algorithm>
 #include <string_view>
@@ -29,7 +30,11 @@ bool IsPanel(PanelMode mode) {
 
 BottomPanel::BottomPanel(BottomBar& bar, QLineEdit& TextGoto, ConsoleEditor& editor,
                          Actions actions)
-    : bar_(bar), TextGoto_(TextGoto), editor_(editor), actions_(std::move(actions)) {
+    : bar_(bar),
+      TextGoto_(TextGoto),
+      hint_(new QLabel(TextGoto.parentWidget())),
+      editor_(editor),
+      actions_(std::move(actions)) {
   QFont font = TextGoto_.font();
   if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
     font.setFamily(QStringLiteral("Tahoma"));  // otherwise the system's own face, not a search
@@ -39,9 +44,14 @@ BottomPanel::BottomPanel(BottomBar& bar, QLineEdit& TextGoto, ConsoleEditor& edi
   const int dpiX = TextGoto_.logicalDpiX();
   const int dpiY = TextGoto_.logicalDpiY();
   TextGoto_.resize(TwipsToPixels(kWidthTwips, dpiX), TwipsToPixels(kHeightTwips, dpiY));
+  hint_->setObjectName(QStringLiteral("panelHint"));
+  hint_->setTextFormat(Qt::PlainText);
+  hint_->hide();
+  QObject::connect(&TextGoto_, &QLineEdit::textEdited, hint_, &QWidget::hide);
 }
 
 void BottomPanel::ShowBottomPanel(PanelMode mode) {
+  hint_->hide();
   lPanelMode_ = mode;
   bar_.ShowBottomBar(true);
   bar_.ShowPanelCaption(mode);
@@ -61,7 +71,19 @@ int BottomPanel::LeftEdge(PanelMode mode) const {
   return std::max(left, bar_.PanelCaptionRight() + 4);
 }
 
+void BottomPanel::ShowHint() {
+  // Not "Invalid input", which belongs to the prompt line: what the panel wants, in its own
+  // terms.
+  hint_->setText(QStringLiteral("Type a line number from 1 to %1").arg(editor_.LineCount()));
+  hint_->adjustSize();
+  const QRect box = TextGoto_.geometry();
+  hint_->move(box.right() + 8, box.y() + (box.height() - hint_->height()) / 2);
+  hint_->show();
+  hint_->raise();
+}
+
 void BottomPanel::ClosePanel() {
+  hint_->hide();
   bar_.ShowBottomBar(false);
   editor_.setFocus();
 }
@@ -78,7 +100,8 @@ void BottomPanel::TextGoto_KeyUp(int qtKey) {
   const std::optional<int> line = LineIndexFromText(
       std::string_view(text.constData(), size_t(text.size())), editor_.LineCount());
   if (!line) {
-    return;  // not the number of an existing line: the panel stays open, nothing is said
+    ShowHint();  // not the number of an existing line: the panel stays open
+    return;
   }
   switch (lPanelMode_) {
     case PanelMode::GoToLine:

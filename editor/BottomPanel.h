@@ -9,6 +9,7 @@
 
 #include "editor/BottomBar.h"
 
+class QLabel;
 class QLineEdit;
 
 namespace pelorin {
@@ -32,9 +33,12 @@ class BottomPanel {
  private:
   void ClosePanel();
   int LeftEdge(PanelMode mode) const;
+  void ShowHint();
 
   BottomBar& bar_;
   QLineEdit& TextGoto_;
+  // Beside the box after Enter on anything but the number of a line: what the panel wants.
+  QLabel* hint_;  // a child of the box's parent
   ConsoleEditor& editor_;
   Actions actions_;
   PanelMode lPanelMode_{};  // none until a panel opens

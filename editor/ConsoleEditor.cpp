@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QFont>
 #include <QFontDatabase>
-#include <QFontDialog>
 #include <QFontInfo>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "editor/SurfaceAccessible.h"
 #include "editor/SurfaceColours.h"
 #include "editor/WritableScope.h"
+#include "editor/FontDialog.h"
 
 namespace pelorin {
 
@@ -293,12 +293,19 @@ void ConsoleEditor::MoveCaret(int line, int column) {
   }
   Send(QsciScintillaBase::SCI_GOTOPOS, pos);
   // Scrolling only as far as the caret needs leaves a view scrolled right by a long typed line
-  // showing prompts cut at the left; where the caret fits without it, the view goes back home.
+  // showing the next prompts and output cut at the left, or not at all: wherever the caret
+  // fits in the view with room for one more character, the view goes back to column 0.
   if (const long xOffset = Send(QsciScintillaBase::SCI_GETXOFFSET); xOffset > 0) {
     const long x = Send(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0, pos) + xOffset;
-    if (x < surface_->viewport()->width() * 3 / 4) {
+    const long room = surface_->SendScintilla(QsciScintillaBase::SCI_TEXTWIDTH,
+                                              QsciScintillaBase::STYLE_DEFAULT, "ww");
+    if (x + room <= surface_->viewport()->width()) {
       Send(QsciScintillaBase::SCI_SETXOFFSET, 0);
     }
+  }
+  // The highlight follows the caret wherever the program puts it too (a new prompt, output).
+  if (highlightFollowsCaret_ && highlightLine_ != line) {
+    SetHighlightRow(line);
   }
 }
 
@@ -548,13 +555,9 @@ void ConsoleEditor::OpenFontDialog() {
   QFont requested(fontName_);
   requested.setPointSizeF(fontSize_);
   const QFontInfo shown(requested);
-  QFont current(shown.family());
-  current.setPointSizeF(shown.pointSizeF());
-  QFontDialog dialog(current, this);
-  dialog.setOption(QFontDialog::DontUseNativeDialog);
+  FontDialog dialog(shown.family(), static_cast<int>(std::lround(shown.pointSizeF())), this);
   if (dialog.exec() == QDialog::Accepted) {
-    const QFont chosen = dialog.selectedFont();
-    SetEditorFont(chosen.family(), chosen.pointSizeF());
+    SetEditorFont(dialog.Family(), dialog.PointSize());
   }
 }
 

@@ -89,7 +89,8 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   void PasteClipboard();
 
   // column counts characters (UTF-16 code units, as QString indexes a line); past the end of
-  // the line means its end. The line is clamped to the text and scrolled into view.
+  // the line means its end. The line is clamped to the text and scrolled into view; the view
+  // shows column 0 wherever the caret fits with it.
   void MoveCaret(int line, int column) override;
   void TakeFocus() override;
   void Clear() override;
@@ -114,6 +115,8 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   bool SpacesVisible() const;
   void SetHighlightRow(int line);  // -1: none
   int HighlightRow() const;
+  // While on, MoveCaret puts the highlight on the caret's line as well.
+  void SetHighlightFollowsCaret(bool on) { highlightFollowsCaret_ = on; }
   void SetLineDivider(int line, bool on);
   bool HasLineDivider(int line) const;
   bool HasLineMark(int line) const;
@@ -171,6 +174,7 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   int highlightLine_ = -1;  // where the highlight marker was put
   SurfacePalette palette_;
   QPointer<Recolouring> recolouring_;
+  bool highlightFollowsCaret_ = false;
   std::vector<std::string> choices_;
   std::function<void(std::size_t)> choicePicked_;
   long heldFrom_ = -1;  // document position where held input begins; -1: none

@@ -52,7 +52,7 @@ echo "== the Windows program: toolchain, cross build, ZIP ($dir-gui)"
 if zip=$(scripts/package-windows.sh "$dir-gui"); then
   echo "$zip"
   echo "== pelorin.exe under Wine"
-  tests/e2e/wine_e2e.sh "$zip" || status=1
+  tests/e2e/wine_e2e.sh "$zip" "$dir/tests/test_helper.exe" || status=1
 else
   status=1
 fi

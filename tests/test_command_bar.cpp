@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QToolButton>
 
 #include "tests/support/MenuTestHost.h"
@@ -24,6 +25,34 @@ TEST(CommandBarClicks, CheckItemIsFlippedBeforeItemClickAndPopupBarReturnsWithTh
   host.bottom->PopupBar(10, 10, menu);
   // Reported by the time PopupBar returns; shortcuts belong to the menu row, element 0.
   EXPECT_EQ(host.clicks, QStringList({"0 M:CHECK", "1 M:CHECK checked"}));
+}
+
+TEST(CommandBarMenus, EscapeClosingADropDownGivesTheKeyboardBackToWhereItWas) {
+  testing::MenuTestHost host;
+  Bar* row = host.bar.AddBar("MAINbar", "Main");
+  Bar* file = host.bar.AddBar("FILEbar", "File");
+  BarItem* title = host.bar.AddItem("FILE", -1, "File", ItemStyle::Normal, "", 0, 0);
+  title->SetSubBar(file);
+  file->Append(host.bar.AddItem("FILE:NEW", -1, "New window", ItemStyle::Normal, "", 0, 0));
+  row->Append(title);
+  host.top->SetShownBar(row);
+  ASSERT_TRUE(host.Show());
+  QMenuBar* menuRow = host.top->MenuRow();
+  for (int round = 0; round < 2; ++round) {  // the second time the mark of the first is gone
+    QTest::mouseClick(menuRow, Qt::LeftButton, {},
+                      menuRow->actionGeometry(title->Action()).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return file->Menu()->isVisible(); }));
+    QTest::keyClick(file->Menu(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !file->Menu()->isVisible(); }));
+    host.window.activateWindow();  // as the window system does once the popup is gone
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.editor->hasFocus(); }))
+        << "the focus is on " << QApplication::focusWidget();
+    // Typing now goes to the editor: nothing opens the menu, nothing is chosen.
+    QTest::keyClicks(QApplication::focusWidget(), "f\r");
+    EXPECT_FALSE(file->Menu()->isVisible());
+    EXPECT_EQ(host.clicks, QStringList());
+    EXPECT_EQ(host.editor->text().count('f'), round + 1);
+  }
 }
 
 TEST(CommandBarRow, BottomRowShowsPanelCaptionsBelowTheHostsBoxAndFollowsItsBar) {

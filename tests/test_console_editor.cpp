@@ -14,6 +14,7 @@
 #include <QFontInfo>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "editor/ConsoleEditor.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/EditorEvents.h"
+#include "editor/FontDialog.h"
 #include "qtsupport/InputCodes.h"
 
 namespace pelorin {
@@ -108,6 +110,34 @@ TEST_F(ConsoleEditorTest, MoveCaretCountsCharactersAndTheViewComesBackHome) {
   ASSERT_GT(Send(Sci::SCI_GETXOFFSET), 0);
   editor_->MoveCaret(3, 2);
   EXPECT_EQ(Send(Sci::SCI_GETXOFFSET), 0);
+}
+
+TEST_F(ConsoleEditorTest, AfterALongLineTheNextPromptShowsColumnZeroAndTheHighlightFollows) {
+  ShowActive();
+  // A prompt ending at 85 % of the view's width: it fits without scrolling.
+  const long charWidth = sci_->SendScintilla(Sci::SCI_TEXTWIDTH, Sci::STYLE_DEFAULT, "w");
+  const long textLeft = Send(Sci::SCI_POINTXFROMPOSITION, 0, 0);
+  const std::string prompt(
+      static_cast<std::size_t>((sci_->viewport()->width() * 85 / 100 - textLeft) / charWidth), 'p');
+  const auto promptColumn = static_cast<int>(prompt.size());
+  editor_->AppendAtEnd(prompt + std::string(400, 'x'));
+  editor_->MoveCaret(0, 1000);
+  ASSERT_GT(Send(Sci::SCI_GETXOFFSET), 0);
+  editor_->SetHighlightFollowsCaret(true);
+  editor_->AppendAtEnd("\nhi\n" + prompt);
+  editor_->MoveCaret(2, promptColumn);
+  EXPECT_EQ(Send(Sci::SCI_GETXOFFSET), 0) << "the output and the prompt cut at the left";
+  EXPECT_EQ(editor_->HighlightRow(), 2);
+  // A prompt wider than the view keeps its end, the caret, in view.
+  editor_->AppendAtEnd("\n" + prompt + prompt);
+  editor_->MoveCaret(3, 2 * promptColumn);
+  const long caretX = Send(Sci::SCI_POINTXFROMPOSITION, 0, Send(Sci::SCI_GETCURRENTPOS));
+  EXPECT_GT(Send(Sci::SCI_GETXOFFSET), 0);
+  EXPECT_TRUE(caretX > textLeft && caretX < sci_->viewport()->width()) << caretX;
+  // Without highlighting, the highlight stays where it was last set.
+  editor_->SetHighlightFollowsCaret(false);
+  editor_->MoveCaret(1, 0);
+  EXPECT_EQ(editor_->HighlightRow(), 3);
 }
 
 TEST_F(ConsoleEditorTest, EnterGoesToTheOwnerWhenWritableAndTypesALineBreakOnlyIfDeclined) {
@@ -301,8 +331,24 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
   editor_->RunEditorCommand(cmd::kFontDialog, true);
   EXPECT_EQ(editor_->EditorFontName(), shown);
   EXPECT_EQ(editor_->EditorFontSize(), 12);
+  // Another face and size, chosen as a person does: by typing the face's name into its list.
+  const QStringList faces = FontDialog::UsableFamilies();
+  const auto other = std::find_if(faces.begin(), faces.end(), [&](const QString& f) {
+    return f != shown && !f.startsWith(shown.left(1), Qt::CaseInsensitive);
+  });
+  ASSERT_NE(other, faces.end());
+  OnDialog([&](QWidget* dialog) {
+    QTest::keyClicks(dialog->findChild<QWidget*>("fontFamily"), *other);
+    QWidget* size = dialog->findChild<QWidget*>("fontSize");
+    QTest::keyClick(size, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(size, "15\r");
+  });
+  editor_->RunEditorCommand(cmd::kFontDialog, true);
+  EXPECT_EQ(editor_->EditorFontName(), *other);
+  EXPECT_EQ(editor_->EditorFontSize(), 15);
   OnDialog([](QWidget* dialog) { dialog->close(); });
   editor_->RunEditorCommand(cmd::kFontDialog, true);
+  EXPECT_EQ(editor_->EditorFontName(), *other) << "closed without OK: unchanged";
   editor_->AppendAtEnd("foo\nbar\nfoo bar");
   OnDialog([](QWidget* dialog) {
     EXPECT_EQ(QAccessible::queryAccessibleInterface(dialog->findChild<QObject*>("findText"))
@@ -314,7 +360,7 @@ TEST_F(ConsoleEditorTest, FontAndFindDialogsReturnWhenClosed) {
     dialog->close();
   });
   editor_->RunEditorCommand(cmd::kFindDialog);
-  EXPECT_EQ(dialogs_, 3);
+  EXPECT_EQ(dialogs_, 4);
   EXPECT_EQ(editor_->SearchText(), "bar");
   EXPECT_EQ(Send(Sci::SCI_GETSELECTIONSTART), 12);
 }

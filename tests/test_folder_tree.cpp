@@ -65,6 +65,26 @@ TEST_F(FolderTreeTest, SetSelectedPathAndTheUserReportFullPathsButAVanishingFold
   EXPECT_EQ(tree.SelectedPath(), Native(root / "a" / "b"));
 }
 
+TEST_F(FolderTreeTest, KeysMoveTheHighlightOnlyUntilEnterOrAClickChoosesIt) {
+  tree.SetSelectedPath(Native(root / "a" / "b"));
+  ASSERT_TRUE(Listed(root / "a", 2));
+  tree.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&tree));
+  reported.clear();
+  QTest::keyClick(&tree, Qt::Key_C);  // type-to-find
+  EXPECT_EQ(tree.currentIndex(), IndexOf(root / "a" / "c"));
+  QTest::keyClick(&tree, Qt::Key_Up);
+  QTest::keyClick(&tree, Qt::Key_Down);
+  EXPECT_EQ(reported, QStringList());
+  QTest::keyClick(&tree, Qt::Key_Return);
+  EXPECT_EQ(reported, QStringList{Native(root / "a" / "c")});
+  // A click on the folder the keys highlighted chooses it, though it is current already.
+  QTest::keyClick(&tree, Qt::Key_Up);
+  const QRect row = tree.visualRect(IndexOf(root / "a" / "b"));
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, row.center());
+  EXPECT_EQ(reported, (QStringList{Native(root / "a" / "c"), Native(root / "a" / "b")}));
+}
+
 TEST_F(FolderTreeTest, PathThatIsNoFolderIsReportedAsGivenAndSelectsNothing) {
   // Unnormalised on purpose: the owner shows the path exactly as it was handed over.
   for (const QString& path :

@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -104,6 +105,29 @@ TEST_F(Shell, StartUpDirectoryFromTheArgumentsOrTheStore) {
   EXPECT_EQ(Text(), home_ + "/a b>");  // the stored start-up directory
 }
 
+TEST_F(Shell, TypingAfterAClickOrADoubleClickInTheTreeGoesToTheConsole) {
+  for (const char* name : {"one", "two"})
+    std::filesystem::create_directory(work_.path() + "/" + name);
+  frmShell& shell = Open({home_});
+  FolderTree& tree = shell.DirLS();
+  tree.expand(tree.FileModel()->index(home_));
+  const auto row = [&](const char* name) {
+    const QModelIndex index = tree.FileModel()->index(home_ + "/" + name);
+    tree.scrollTo(index);
+    return tree.visualRect(index).center();
+  };
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return tree.FileModel()->rowCount(tree.FileModel()->index(home_)) == 2; }, 15000));
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, row("one"));
+  QTest::keyClicks(QApplication::focusWidget(), "echo a");
+  EXPECT_TRUE(Text().endsWith(home_ + "/one>echo a")) << Text().toStdString();
+  // The second press of a double click changes no folder: it must not take the focus either.
+  QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, row("two"));
+  QTest::keyClicks(QApplication::focusWidget(), "tho");
+  EXPECT_TRUE(Text().endsWith(home_ + "/two>tho")) << Text().toStdString();
+  EXPECT_EQ(tree.SelectedPath(), home_ + "/two");
+}
+
 TEST_F(Shell, TerminationSignalsCloseTheWindowAsItsCloseBoxDoes) {
   // Before, the first of them ended this process at once.
   ASSERT_TRUE(Registry::CreateKey(regapi::kCurrentUser, "Software\\Pelorin"));
@@ -161,13 +185,18 @@ TEST_F(Shell, LayoutAsLoadedAndEachBottomPanelActsOnAnExistingLineOnly) {
   editor.AppendAtEnd("\nsecond\nthird");
   shell.Session().ExecuteCommand("");  // and a prompt behind them
   QLineEdit& box = shell.TextGoto();
+  const QLabel* hint = shell.Bars().Element(1)->findChild<QLabel*>("panelHint");
+  ASSERT_NE(hint, nullptr);
   for (PanelMode panel : {PanelMode::GoToLine, PanelMode::AddDivider, PanelMode::RemoveDivider}) {
     shell.ShowBottomPanel(panel);
     EXPECT_TRUE(box.hasFocus());
     EXPECT_EQ(box.text(), "") << "emptied at each opening";
+    EXPECT_FALSE(hint->isVisible()) << "no hint before a wrong number";
     EXPECT_EQ(container.height(), shell.height() - top - shell.Bars().Element(1)->Height());
-    Submit(panel, "5");  // past the last line: the panel stays, the number too
+    Submit(panel, "5");  // past the last line: the panel stays, the number too, and says why
     EXPECT_TRUE(BarShown() && box.text() == "5") << static_cast<int>(panel);
+    EXPECT_TRUE(hint->isVisible() && hint->text() == "Type a line number from 1 to 4");
+    EXPECT_GT(hint->x(), box.x() + box.width()) << "beside the box";
   }
   QTest::keyRelease(&box, Qt::Key_Escape);
   EXPECT_EQ(container.height(), shell.height() - top);
@@ -205,6 +234,11 @@ TEST_F(Shell, MenuSwitchesActOnTheSurfaceTheStoreAndTheNextStart) {
           << key;
     }
   }
+  // The highlight follows the caret to the prompt after a command's output, not only on keys.
+  Click("PREF:HIGHLIGHT");
+  QTest::keyClicks(Surface(), "echo hi\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shell_->Session().bBusy(); }, 10000));
+  EXPECT_EQ(editor.HighlightRow(), editor.LineCount() - 1);
   Click("PREF:LINENUM");  // the next start takes the stored switches
   Open({home_});
   EXPECT_FALSE(shell_->Editor().ShowLineNumbers());

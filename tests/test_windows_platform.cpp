@@ -5,18 +5,23 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "console/CodePage_win32.h"
 #include "console/CommandEnvironment.h"
 #include "console/CommandRunner.h"
+#include "console/ProcessPlatform.h"
 #include "platform/Directory.h"
+#include "platform/Utf16_win32.h"
 #include "platform/WinAPIError.h"
 #include "prefs/Registry.h"
 #include "tests/support/TempDir.h"
@@ -41,11 +46,71 @@ std::pair<std::string, std::string> RunToEnd(const std::string& line) {
   return r;
 }
 
-TEST(WindowsRunner, EchoKeepsItsTextThroughTheConsoleCodePage) {
-  // The line goes out as UTF-16, cmd writes the OEM code page, the decoder brings it back.
-  const auto [out, err] = RunToEnd("echo gr\xC3\xBC\xC3\x9F  \xC3\xA9t\xC3\xA9");
-  EXPECT_EQ(out + "|" + err, "gr\xC3\xBC\xC3\x9F  \xC3\xA9t\xC3\xA9\r\n|");
-  EXPECT_EQ(win::InterpreterCodePage(), ::GetOEMCP());
+// Cyrillic, Greek, CJK and an emoji: none of them in an OEM code page together.
+const std::string kWorldNames[] = {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+                                   "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1",
+                                   "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+                                   "\xF0\x9F\x98\x80"
+                                   "emoji"};
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+TEST(WindowsRunner, NamesOutsideTheOemCodePageComeBackExactly) {
+  // The line goes out as UTF-16; cmd writes UTF-8 on the command's console, and so does type
+  // of a UTF-8 file (its bytes as they are).
+  test::TempDir dir;
+  std::string expected;
+  for (const std::string& name : kWorldNames) {
+    ASSERT_TRUE(::CreateDirectoryW(win::Widen(dir.path() + "\\" + name).c_str(), nullptr));
+    expected += name + "\r\n";
+  }
+  const auto [listed, listErr] = RunToEnd("dir /b \"" + dir.path() + "\"");
+  EXPECT_EQ(SortedLines(listed), SortedLines(expected)) << listed << listErr;
+
+  std::string line = "\xC3\xBC\xE2\x82\xAC";  // ü€
+  for (const std::string& name : kWorldNames)
+    line += " " + name;
+  const auto [echoed, echoErr] = RunToEnd("echo " + line);
+  EXPECT_EQ(echoed + "|" + echoErr, line + "\r\n|");
+
+  const std::string file = dir.path() + "\\utf8 text.txt";
+  const std::string content =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e " +
+      kWorldNames[3] + "\r\nline two\r\n";
+  std::ofstream(file, std::ios::binary) << content;
+  EXPECT_EQ(RunToEnd("type \"" + file + "\"").first, content);
+}
+
+TEST(WindowsRunner, AProgramWritingItsOwnCodePageStillReadsRight) {
+  // The helper writes a line in the OEM code page, then one in UTF-8.
+  // What the OEM code page can hold of its text, read back: '?' where it has no such letter.
+  char narrow[64] = {};
+  const int n = ::WideCharToMultiByte(CP_OEMCP, 0, L"Gr\u00FC\u00DFe \u00C4rger", -1, narrow, 64,
+                                      nullptr, nullptr);
+  wchar_t back[64] = {};
+  ::MultiByteToWideChar(CP_OEMCP, 0, narrow, n, back, 64);
+  const std::string expected = win::Narrow(back) + "\r\n" + kWorldNames[0] + " \xC3\xBC\r\n";
+  EXPECT_EQ(RunToEnd("\"" + ProgramFolder() + "\\test_helper.exe\" oem").first, expected);
+}
+
+TEST(WindowsRunner, AQuotedProgramWithQuotedArgumentsRunsAsTyped) {
+  // cmd /c alone would take the first and the last quote off this line.
+  test::TempDir dir;
+  const std::string folder = dir.path() + "\\My App";
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  std::ofstream(folder + "\\tool.bat") << "@echo [%~1] [%~2] [%3]\r\n";
+  const auto [out, err] =
+      RunToEnd("\"" + folder + "\\tool.bat\" \"first arg\" \"second  arg\" third");
+  EXPECT_EQ(out + "|" + err, "[first arg] [second  arg] [third]\r\n|");
+  EXPECT_EQ(RunToEnd("echo \"a   b\" & echo \"c\"").first, "\"a   b\" \r\n\"c\"\r\n");
 }
 
 TEST(WindowsRunner, ACommandGetsTheGivenEnvironmentAndItsExitCodeIsReported) {
@@ -191,6 +256,42 @@ TEST(WindowsRunner, ACommandHoldsNoHandleOfOursAndRunsToItsEndWhenLeft) {
   for (int i = 0; !std::filesystem::exists(go + ".done") && i < 3000; ++i)
     std::this_thread::sleep_for(10ms);
   EXPECT_TRUE(std::filesystem::exists(go + ".done")) << "the command left did not run to its end";
+}
+
+// The stream decoded in reads cut at every place in turn, and byte by byte: always the same.
+void ExpectSameInAnyPieces(unsigned fallback, const std::string& stream,
+                           const std::string& expected) {
+  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+    win::Utf8OrCodePageDecoder decoder(fallback);
+    std::string got = decoder.Decode(stream.substr(0, cut));
+    got += decoder.Decode(stream.substr(cut));
+    EXPECT_EQ(got + decoder.Finish(), expected) << "cut at " << cut;
+  }
+  win::Utf8OrCodePageDecoder decoder(fallback);
+  std::string got;
+  for (char c : stream)
+    got += decoder.Decode(std::string(1, c));
+  EXPECT_EQ(got + decoder.Finish(), expected) << "byte by byte";
+}
+
+TEST(WindowsDecoder, Utf8LinesPassAndALineThatIsNotUtf8IsReadInTheFallbackCodePage) {
+  // Code page 850: 81 is u with diaeresis, E1 sharp s, 8E A with diaeresis.
+  ExpectSameInAnyPieces(850,
+                        "ok \xD0\x9F\r\n"
+                        "Gr\x81\xE1"
+                        "e \x8E\r\n"
+                        "\xE2\x82\xAC \xF0\x9F\x98\x80 end",
+                        "ok \xD0\x9F\r\n"
+                        "Gr\xC3\xBC\xC3\x9F"
+                        "e \xC3\x84\r\n"
+                        "\xE2\x82\xAC \xF0\x9F\x98\x80 end");
+  // A line that goes wrong after a valid start is read whole in the fallback: here the C3 A4,
+  // valid UTF-8 by chance, stays two letters of code page 850.
+  win::Utf8OrCodePageDecoder decoder(850);
+  EXPECT_EQ(decoder.Decode("\xC3\xA4 \x81\nok"), "\xE2\x94\x9C\xC3\xB1 \xC3\xBC\nok");
+  // At the end, a sequence that never completed is the fallback's letter.
+  EXPECT_EQ(decoder.Decode("Stra\xE1"), "Stra");
+  EXPECT_EQ(decoder.Finish(), "\xC3\x9F");
 }
 
 TEST(WindowsDecoder, ADoubleByteCharacterSplitAcrossReadsIsDeliveredWhole) {

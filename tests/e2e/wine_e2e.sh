@@ -5,10 +5,18 @@
 # with xdotool and read back through Ctrl+A, Ctrl+C and the clipboard (Wine hands the Windows
 # clipboard to X). Wine's messages and code pages are not Windows': the checks hold the rules,
 # never Wine's wording.
-#   tests/e2e/wine_e2e.sh <pelorin-<version>-win64.zip>
+#   tests/e2e/wine_e2e.sh <pelorin-<version>-win64.zip> [test_helper.exe]
+# test_helper.exe comes from the Windows test build (tests/support/TestHelper_win32.cpp; by default
+# build-win/tests/test_helper.exe): the long command the script stops waiting for.
 # PELORIN_SHOTS=<folder> keeps a screenshot of the running program there.
+# PELORIN_WINE_CD_FORMS=1 also checks cmd's own forms of cd (cd /d, X:, pushd and popd, cd %VAR%).
 set -Eeuo pipefail
 zip=$(realpath "$1")
+helper=${2:-$(dirname "$0")/../../build-win/tests/test_helper.exe}
+[[ -f $helper ]] || { echo "FAIL: no test helper at $helper (build the Windows tests)" >&2; exit 1; }
+helper=$(realpath "$helper")
+# The face the font dialog is given: from fonts-dejavu-core, which Wine finds on the host.
+font_face="DejaVu Serif"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 
@@ -90,9 +98,17 @@ mkdir -p "$WINEPREFIX"
 "$wineserver" -p
 "$wine" wineboot --init >"$WORK/wineboot.log" 2>&1 || fail "wineboot failed"
 drive_c=$WINEPREFIX/drive_c
-mkdir -p "$drive_c/Pelorin" "$drive_c/pelorin e2e/start here"
+mkdir -p "$drive_c/Pelorin" "$drive_c/pelorin e2e/start here" "$drive_c/pelorin tools"
 cp "$WORK/unpacked/$top/pelorin.exe" "$drive_c/Pelorin/"
+cp "$helper" "$drive_c/pelorin tools/test_helper.exe"
 : >"$drive_c/pelorin e2e/start here/marker-file.txt"
+# Names no OEM code page holds together, and a UTF-8 file.
+world_names=("Привет" "Ελληνικά" "日本語" "😀emoji")
+for name in "${world_names[@]}"; do mkdir -p "$drive_c/pelorin e2e/start here/names/$name"; done
+printf 'Grüße 😀\r\n' >"$drive_c/pelorin e2e/start here/names/utf8.txt"
+# A program in a folder with blanks, which shows the arguments it was given.
+mkdir -p "$drive_c/Program Files/My App"
+printf '@echo [%%~1] [%%~2]\r\n' >"$drive_c/Program Files/My App/tool.bat"
 # A second drive, D:, with a folder on it: a cd there changes the drive as well.
 mkdir -p "$WORK/other drive/sub folder"
 ln -sfn "$WORK/other drive" "$WINEPREFIX/dosdevices/d:"
@@ -129,6 +145,14 @@ focus() {
   until_true 10 focused || fail "the window took no focus"
 }
 
+# focus_dialog <title>: gives the keyboard to the program's dialog of that title, once shown.
+focus_dialog() {
+  local id
+  id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+  [[ -n $id ]] || fail "no dialog '$1'"
+  timeout 10 xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+}
+
 title() { xdotool getwindowname "$WID" 2>/dev/null || true; }
 key() { xdotool key --delay 30 "$@"; }
 type_line() {
@@ -141,13 +165,17 @@ type_line() {
 # xclip that serves the mark stays until the program takes the clipboard over: it must not
 # hold the caller's output open.
 mark="pelorin-e2e: nothing copied yet"
-clipboard() { xclip -selection clipboard -o 2>/dev/null | tr -d '\r' || true; }
+# A read is bounded: an owner that never answers (seen once in ten runs) would hold xclip, and
+# the script, for good. A read that gives nothing is retried by the waits that call it.
+clipboard() { timeout 5 xclip -selection clipboard -o 2>/dev/null | tr -d '\r' || true; }
 marked() { [[ "$(clipboard)" == "$mark" ]]; }
+# Mostly called inside a wait, whose next round tries again: a copy that did not arrive is said
+# on standard error and gives nothing, and the wait's own message tells what was missing.
 surface() {
   printf '%s' "$mark" | xclip -selection clipboard -i >/dev/null 2>&1
-  until_true 10 marked || fail "the clipboard did not take the mark"
+  until_true 10 marked || { echo "note: the clipboard did not take the mark" >&2; return 1; }
   key ctrl+a ctrl+c ctrl+End
-  until_true 10 eval '! marked' || fail "Ctrl+A, Ctrl+C put nothing on the clipboard"
+  until_true 10 eval '! marked' || { echo "note: Ctrl+A, Ctrl+C put nothing on the clipboard" >&2; return 1; }
   clipboard
 }
 last_line() { surface | tail -n 1; }
@@ -206,6 +234,10 @@ drag_bar() {
 }
 left_edge=$(boundary)
 [[ -n $left_edge ]] || fail "no boundary between the tree and the surface"
+# The top of the surface: the first row of its grey margin, below the menu row.
+top_row=$(xwd -id "$WID" -silent | convert xwd:- -crop "1x200+$((left_edge + 12))+0" +repage -depth 8 txt:- |
+  awk 'NR > 1 && $3 == "#EEEEEE" && !found { split($1, at, /[,:]/); print at[2]; found = 1 }')
+[[ -n $top_row ]] || fail "no grey margin at the surface's left"
 target=$((left_edge + 152))
 ! bar_drawn_at "$target" || fail "something dark at x=$target before the drag"
 drag_bar "$left_edge" "$target"
@@ -243,6 +275,85 @@ until_true 20 stderr_lines_above "$before" || fail "the recalled line did not ru
 wait_prompt "$start_dir"
 pass "F2 recalls the last command"
 
+# --- names outside the OEM code page come back exactly: cmd writes UTF-8 on the command's
+# console, and a UTF-8 file is shown as written
+surface_has_line() { grep -Fxq -- "$1" <<<"$(surface)"; }
+type_line "dir /b names"
+for name in "${world_names[@]}"; do
+  until_true 20 surface_has_line "$name" || fail "dir /b did not show the line '$name'"$'\n'"$(surface)"
+done
+wait_prompt "$start_dir"
+type_line "type names\utf8.txt"
+until_true 20 surface_has_line "Grüße 😀" || fail "type of a UTF-8 file:"$'\n'"$(surface)"
+wait_prompt "$start_dir"
+pass "dir /b and type show names and text outside the OEM code page exactly"
+
+# --- a quoted program with a quoted argument runs as typed at cmd's own prompt
+type_line '"C:\Program Files\My App\tool.bat" "first arg" second'
+wait_surface $'\n[first arg] [second]\n'
+wait_prompt "$start_dir"
+pass "a quoted program in a folder with blanks gets its quoted argument"
+
+# --- after a long typed line, short output and the next prompt show from column 0. In the
+# folder names the prompt ends past three quarters of the surface's width, yet fits in it. The
+# line typed is blanks but for its ends, so nothing of it shows at the left edge either way.
+# The row of the output is found by the line numbers: the last number is the prompt's line, the
+# one above it the output's, whose first letters must stand at the text's left edge.
+text_left_edge() {
+  # The first white column right of the grey margins, along the surface's first text row.
+  xwd -id "$WID" -silent | convert xwd:- -crop "$((width - left_edge))x1+$left_edge+$((top_row + 8))" +repage -depth 8 txt:- |
+    awk -v base="$left_edge" 'NR > 1 && !found { x = $1 + 0; if ($3 == "#EEEEEE") grey = 1; else if (grey && $3 == "#FFFFFF") { print base + x; found = 1 } }'
+}
+output_at_left_edge() {
+  local text_left shot bands above
+  text_left=$(text_left_edge) && [[ -n $text_left ]] || return 1
+  shot=$WORK/surface.xwd
+  xwd -id "$WID" -silent >"$shot"
+  # Rows holding a line number: bands of rows with anything but the margin's grey in them, above
+  # the room of a horizontal scroll bar.
+  bands=$(convert "$shot" -crop "$((text_left - left_edge - 14))x$((${geometry#*x} - top_row - 20))+$((left_edge + 8))+$top_row" +repage -depth 8 txt:- |
+    awk -v top="$top_row" 'NR > 1 { split($1, at, /[,:]/); if ($3 != "#EEEEEE") ink[at[2]] = 1; if (at[2] > max) max = at[2] }
+      END { for (y = 0; y <= max + 1; y++) { if (ink[y] && !inside) { start = y; inside = 1 } else if (!ink[y] && inside) { print top + start, top + y - 1; inside = 0 } } }')
+  above=$(tail -n 2 <<<"$bands" | head -n 1)
+  [[ $(wc -l <<<"$bands") -ge 2 && -n $above ]] || return 1
+  read -r from to <<<"$above"
+  convert "$shot" -crop "12x$((to - from + 5))+$text_left+$((from - 2))" +repage -depth 8 txt:- |
+    awk -F'[(),]' 'NR > 1 && $2 < 96 && $3 < 96 && $4 < 96 { dark++ } END { exit !(dark > 5) }'
+}
+type_line "cd names"
+wait_prompt "$start_dir\names"
+type_line "rem$(printf '%*s' 300 '')."
+wait_prompt "$start_dir\names"
+type_line "echo after-long"
+wait_surface $'\nafter-long\n'
+wait_prompt "$start_dir\names"
+until_true 10 output_at_left_edge || fail "after a long line the view stays scrolled sideways: the output does not start at the left edge"
+pass "after a long typed line, output and the prompt show from column 0"
+type_line "cd .."
+wait_prompt "$start_dir"
+
+# --- the bottom panels' box shows what is typed into it (drawn in a face the system lacks, the
+# text stood outside the box): the digits typed darken pixels of the bar along the bottom
+bottom_bar() { xwd -id "$WID" -silent | convert xwd:- -crop "${width}x30+0+$((${geometry#*x} - 30))" +repage -depth 8 txt:-; }
+newly_dark() { # <before> <after>: how many pixels are dark after and were not before
+  paste -d'|' <(echo "$1") <(echo "$2") |
+    awk -F'|' 'function dark(l, c) { split(l, c, /[(),]/); return c[2] < 96 && c[3] < 96 && c[4] < 96 }
+      NR > 1 && dark($2) && !dark($1) { n++ } END { print n + 0 }'
+}
+without_bar=$(bottom_bar)
+bar_shown() { [[ $(bottom_bar) != "$without_bar" ]]; }
+key ctrl+l
+until_true 10 bar_shown || fail "Ctrl+L opened no panel"
+empty_box=$(bottom_bar)
+xdotool type --delay 20 -- "1234567"
+digits_drawn() {
+  drawn=$(newly_dark "$empty_box" "$(bottom_bar)")
+  ((drawn >= 40))
+}
+until_true 10 digits_drawn || fail "the digits typed into the Go to box are not drawn ($drawn pixels)"
+key Escape
+pass "the Go to box shows the digits typed ($drawn pixels darkened)"
+
 # --- directory changes: cd .. and a drive-qualified cd
 type_line "cd .."
 wait_prompt 'C:\pelorin e2e'
@@ -254,10 +365,10 @@ wait_prompt "$other_drive"
 until_true 10 title_is "$other_drive - Pelorin" || fail "caption '$(title)' after cd to $other_drive"
 pass "a drive-qualified cd changes the drive: prompt $other_drive>"
 
-# --- Ctrl+Z ends the wait on a long command (Wine's ping waits a second between replies; Wine
-# has no timeout.exe or choice.exe). The command runs two minutes: the prompt back within a few
-# seconds, allowing for a loaded machine, is the wait ended.
-type_line "ping -n 120 127.0.0.1"
+# --- Ctrl+Z ends the wait on a long command: the test helper waits two minutes, needing no
+# network (Wine has no timeout.exe). The prompt back within a few seconds, allowing for a loaded
+# machine, is the wait ended.
+type_line '"C:\pelorin tools\test_helper.exe" sleep 120'
 until_true 10 title_is "Working... - Pelorin" || fail "caption '$(title)' while a command runs"
 start=$SECONDS
 key ctrl+z
@@ -265,6 +376,61 @@ until_true 10 title_is "$other_drive - Pelorin" || fail "Ctrl+Z did not end the 
 wait_prompt "$other_drive" 10
 ((SECONDS - start <= 10)) || fail "Ctrl+Z took $((SECONDS - start)) s"
 pass "Ctrl+Z ends the wait on a long command ($((SECONDS - start)) s)"
+
+# --- a click on a folder in the tree makes it current, and what is typed at once arrives whole.
+# The tree still shows the start folder chosen (a cd does not move it); the row above it is its
+# parent, C:\pelorin e2e. The selection is found along a column near the tree's right edge.
+selection_rows() {
+  xwd -id "$WID" -silent | convert xwd:- -crop "1x$((${geometry#*x} - top_row))+$((left_edge - 6))+$top_row" +repage -depth 8 txt:- |
+    awk -v top="$top_row" 'NR > 1 && !done { split($1, at, /[,:]/); if ($3 != "#FFFFFF") { if (first == "") first = at[2]; last = at[2] } else if (first != "") done = 1 } END { if (first != "") print top + first, top + last }'
+}
+read -r band_top band_bottom < <(selection_rows) || fail "no selected folder in the tree"
+xdotool mousemove --window "$WID" 60 $((band_top - (band_bottom - band_top + 1) / 2)) click 1
+xdotool type --delay 20 -- "echo typed-whole"
+key Return
+wait_surface $'C:\\pelorin e2e>echo typed-whole\ntyped-whole\n'
+wait_prompt 'C:\pelorin e2e'
+pass "a click on a folder in the tree makes it current; typing at once reaches the console whole"
+
+# --- after Escape closes a menu, what is typed goes to the console, not to the menu row (where
+# a letter opened File and Enter chose "New window")
+menu_row_pixels() { xwd -id "$WID" -silent | convert xwd:- -crop "120x$top_row+0+0" +repage -depth 8 txt:- | md5sum; }
+closed_row=$(menu_row_pixels)
+menu_row_changed() { [[ $(menu_row_pixels) != "$closed_row" ]]; }
+xdotool mousemove --window "$WID" 16 $((top_row / 2)) click 1
+until_true 10 menu_row_changed || fail "a click on File opened no menu"
+key Escape
+xdotool type --delay 20 -- "echo after-menu"
+key Return
+wait_surface $'>echo after-menu\nafter-menu\n'
+wait_prompt 'C:\pelorin e2e'
+window_count_is 1 || fail "typing after the menu closed opened another window"
+pass "after Escape closes a menu, typing reaches the console"
+
+# --- cmd's own forms of cd, built in (enabled once they are there)
+if [[ ${PELORIN_WINE_CD_FORMS:-0} == 1 ]]; then
+  type_line "cd /d $other_drive"
+  wait_prompt "$other_drive"
+  type_line "C:"
+  wait_prompt 'C:\pelorin e2e'
+  pass "cd /d changes the drive too, and C: alone goes back to that drive's own folder"
+  type_line 'pushd C:\Pelorin'
+  wait_prompt 'C:\Pelorin'
+  type_line "popd"
+  wait_prompt 'C:\pelorin e2e'
+  type_line 'pushd C:\no such folder'
+  wait_prompt 'C:\pelorin e2e'
+  said=$(surface | tail -n 2 | head -n 1)
+  [[ -n $said && $said != *'>pushd C:\no such folder' ]] || fail "pushd of a missing folder said nothing"
+  pass "pushd and popd go there and back; pushd of a missing folder says why: $said"
+  type_line "echo %TEMP%"
+  wait_prompt 'C:\pelorin e2e'
+  temp=$(surface | tail -n 2 | head -n 1)
+  [[ $temp =~ ^[A-Za-z]:\\ ]] || fail "echo %TEMP% gave '$temp'"
+  type_line "cd %TEMP%"
+  wait_prompt "$temp"
+  pass "cd %TEMP% goes to $temp"
+fi
 
 # --- Ctrl+N starts a second pelorin.exe
 first_wid=$WID
@@ -281,6 +447,49 @@ key ctrl+x
 until_true 20 window_count_is 1 || fail "the second window did not close"
 WID=$first_wid
 focus
+
+# --- Find and mark all marks the lines with line numbers off as well: the marks' blue shows in
+# the margin left of the text.
+# menu_item <menu> <item>: chooses an item by keys, as a person without a mouse does: Alt, the
+# menu's place on the row (0 File, 1 Edit, 2 Preferences), then the item's place in it.
+menu_item() {
+  key alt
+  local i
+  for ((i = 0; i < $1; i++)); do key Right; done
+  key Down
+  for ((i = 0; i < $2; i++)); do key Down; done
+  key Return
+}
+marks_shown() {
+  xwd -id "$WID" -silent | convert xwd:- -crop "40x$((${geometry#*x} - top_row - 40))+$((left_edge + 4))+$top_row" +repage -depth 8 txt:- |
+    awk 'NR > 1 && toupper($3) == "#3D7CF0" { n++ } END { exit !n }'
+}
+menu_item 2 3  # Preferences > Line numbers: off
+key ctrl+f
+until_true 20 eval '[[ -n $(xdotool search --onlyvisible --name "^Find$" 2>/dev/null) ]]' || fail "Ctrl+F opened no find dialog"
+focus_dialog Find
+xdotool type --delay 20 -- "typed-whole"
+key Return Escape
+menu_item 1 5  # Edit > Find and mark all
+until_true 10 marks_shown || fail "Find and mark all shows no mark with line numbers off"
+menu_item 2 3  # Line numbers: on again
+pass "Find and mark all shows its marks with line numbers off"
+
+# --- Preferences > Font...: the dialog opens (Qt's own fell on a face without styles), takes
+# another face, typed into its list, and a size; OK keeps both (read back after a restart below)
+dialog_open() { [[ -n $(xdotool search --onlyvisible --name '^Font$' 2>/dev/null) ]]; }
+menu_item 2 0  # Preferences > Font...
+until_true 20 dialog_open || fail "Preferences > Font... opened no dialog"
+focus_dialog Font
+alive_after_dialog=$PELORIN_PID
+xdotool type --delay 20 -- "$font_face"
+key Tab ctrl+a
+xdotool type --delay 20 -- "15"
+key Return
+until_true 20 eval '! dialog_open' || fail "OK did not close the font dialog"
+kill -0 "$alive_after_dialog" || fail "pelorin.exe ended with the font dialog"
+focus
+pass "the font dialog takes a face ($font_face) and a size (15)"
 
 # --- the placement: closed at a new size, stored under HKCU\Software\Pelorin, reopened there
 xdotool windowsize --sync "$WID" 900 600
@@ -316,6 +525,11 @@ until_true 10 size_is 900x600 || fail "reopened at $(size), not 900x600"
 pass "the next start opens at the stored size"
 key ctrl+x
 until_true 20 ended "$PELORIN_PID" || fail "Ctrl+X did not end pelorin.exe"
+reg=$("$wine" reg query 'HKEY_CURRENT_USER\Software\Pelorin' 2>/dev/null | tr -d '\r')
+stored_face=$(awk 'tolower($1) == "fontname" { $1 = ""; $2 = ""; sub(/^ +/, ""); print }' <<<"$reg")
+[[ $stored_face == "$font_face" && $(value FontSize) == 15 ]] ||
+  fail "after a restart the font is '$stored_face' $(value FontSize), not '$font_face' 15:"$'\n'"$reg"
+pass "the face and size chosen are in the registry after a restart ($stored_face, 15)"
 last_mode=$(grep -o 'Call [A-Za-z0-9]*\.SetErrorMode([0-9a-fA-F]*)' "$LOG" | tail -n 1 || true)
 [[ $last_mode =~ \(0*2\)$ ]] || fail "the last SetErrorMode call before the end: '$last_mode'"
 pass "unloading sets the error mode to 2 ($last_mode)"
