@@ -170,6 +170,10 @@ void frmShell::closeEvent(QCloseEvent* event) {
 }
 
 bool frmShell::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && TakesEndOfInputKey(watched, event)) {
+    event->accept();  // the surface gets the key: no menu shortcut acts on it
+    return true;
+  }
   if (event->type() != QEvent::KeyRelease) {
     return QWidget::eventFilter(watched, event);
   }
@@ -184,6 +188,18 @@ bool frmShell::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+// Ctrl+D in the empty input of a running command ends the command's input; everywhere else it
+// opens the divider panel through its menu item, which always does.
+bool frmShell::TakesEndOfInputKey(QObject* watched, QEvent* event) {
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const Qt::KeyboardModifiers mods =
+      key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  auto* widget = qobject_cast<QWidget*>(watched);
+  return key->key() == Qt::Key_D && mods == Qt::ControlModifier && widget != nullptr &&
+         (widget == Editor_ || Editor_->isAncestorOf(widget)) &&
+         promptInput_->Pending().TakesEndOfInput();
 }
 
 void frmShell::ShowContextMenu(int x, int y) {

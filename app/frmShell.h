@@ -66,6 +66,7 @@ class frmShell : public QWidget, private ShellCommands, private BottomBar {
   void CreateControls();
   void Form_Load(const QStringList& arguments);
   void ShowContextMenu(int x, int y);
+  bool TakesEndOfInputKey(QObject* watched, QEvent* event);
 
   // ShellCommands: what the menu commands do in this window.
   void StopWait() override;

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/ConsoleSession.h"
 
+#include <limits>
+
 #include "console/CdCommand.h"
 #include "console/CommandLine.h"
 #include "console/ConsoleView.h"
 #include "console/ProcessPlatform.h"
+#include "console/TerminalText.h"
 #include "console/Utf8.h"
 #include "platform/Directory.h"
 #include "platform/LineEnd.h"
@@ -17,18 +20,16 @@ namespace {
 constexpr std::string_view kCaptionSuffix = " - Pelorin";
 constexpr std::string_view kBusyCaption = "Working... - Pelorin";
 constexpr std::string_view kPathNotFound = ": Path not found";
+constexpr std::string_view kInputRefused = "The command does not read input";
 
 }  // namespace
 
 ConsoleSession::ConsoleSession(ConsoleView& view, CaptionSetter setCaption)
     : view_(view), setCaption_(std::move(setCaption)) {
   QObject::connect(&myConsole_, &clsConsole::OutputReceived, &myConsole_,
-                   [this](const std::string& out, const std::string& err) {
-                     myConsole_OutputReceived(out, err);
-                   });
-  QObject::connect(
-      &myConsole_, &clsConsole::Complete, &myConsole_,
-      [this](const std::string& out, const std::string& err) { myConsole_Complete(out, err); });
+                   [this](const TickOutput& output) { myConsole_OutputReceived(output); });
+  QObject::connect(&myConsole_, &clsConsole::Complete, &myConsole_,
+                   [this](const TickOutput& output) { myConsole_Complete(output); });
 }
 
 void ConsoleSession::UseHistory(const std::vector<std::string>& earlier, CommandKept kept) {
@@ -95,8 +96,11 @@ void ConsoleSession::RunThroughInterpreter(const std::string& line) {
   view_.SetReadOnly(true);
   bBusy_ = true;
   setCaption_(std::string(kBusyCaption));
+  unread_.clear();
+  PassOnTerminalSize();
   const SysError rc = myConsole_.RunCommand(MakeInterpreterCommand(line));
   if (rc == 0) {
+    view_.BeginInput();
     return;  // output and completion arrive through the runner's events
   }
   bBusy_ = false;
@@ -135,25 +139,68 @@ void ConsoleSession::Interrupt() {
   }
 }
 
-void ConsoleSession::myConsole_OutputReceived(const std::string& stdOut,
-                                              const std::string& stdErr) {
-  view_.SetReadOnly(false);
-  view_.ApplyOutput(composer_.Feed(stdOut, stdErr));
-  // A selection made while the command runs stays for Ctrl+C to copy (without one, Ctrl+C
-  // interrupts the command): the caret goes back to the last line only when none is there.
-  if (!view_.HasSelectedText()) {
-    view_.MoveCaret(view_.LineCount() - 1, 0);
-  }
-  view_.SetReadOnly(true);
+void ConsoleSession::PassOnTerminalSize() {
+  int columns = 0;
+  int rows = 0;
+  view_.SizeInCharacters(columns, rows);
+  myConsole_.SetTerminalSize(columns, rows);
 }
 
-void ConsoleSession::myConsole_Complete(const std::string& stdOut, const std::string& stdErr) {
+void ConsoleSession::ShowOutput(const OutputEdits& edits, const TickOutput& output) {
+  view_.ApplyOutput(edits);
+  if (output.inputRefused) {
+    view_.ApplyOutput(composer_.Notice(kInputRefused));
+  }
+}
+
+void ConsoleSession::myConsole_OutputReceived(const TickOutput& output) {
+  view_.SetReadOnly(false);
+  ShowOutput(composer_.Feed(output), output);
+  // A selection made while the command runs stays for Ctrl+C to copy (without one, Ctrl+C
+  // interrupts the command), and so does a caret in what the user is typing to the command;
+  // otherwise the caret goes to the end, behind the output, where typing goes to the command.
+  if (!view_.HasSelectedText() && !view_.CaretInInput()) {
+    view_.MoveCaret(view_.LineCount() - 1, std::numeric_limits<int>::max());
+  }
+  view_.SetReadOnly(true);
+  PassOnTerminalSize();
+}
+
+void ConsoleSession::myConsole_Complete(const TickOutput& output) {
   bBusy_ = false;
   view_.SetReadOnly(false);
   SetIdleCaption();
-  view_.ApplyOutput(composer_.Finish(stdOut, stdErr));
-  AppendShortPrompt();
-  PlaceCaretAfterPrompt();
+  ShowOutput(composer_.Finish(output), output);
+  for (std::string& line : myConsole_.TakeUnreadInput()) {
+    unread_.push_back(std::move(line));
+  }
+  // The prompt goes before what the user was typing, which then stands behind it.
+  AppendText(composer_.AtLineStart() ? Prompt() : LineEnd() + Prompt());
+  if (view_.EndInput()) {
+    view_.MoveCaret(view_.LineCount() - 1, std::numeric_limits<int>::max());
+  } else {
+    PlaceCaretAfterPrompt();
+  }
+}
+
+void ConsoleSession::SendInput(const std::string& line, bool shown) {
+  if (!bBusy_) {
+    return;
+  }
+  if (shown) {
+    composer_.LineEndedByInput();
+  }
+  myConsole_.SendInput(line + LineEnd());
+}
+
+void ConsoleSession::EndInput() {
+  if (bBusy_) {
+    myConsole_.EndInput();
+  }
+}
+
+bool ConsoleSession::InputHidden(std::string_view lineBeforeInput) {
+  return (bBusy_ && myConsole_.Terminal().Hidden()) || AsksForSecret(lineBeforeInput);
 }
 
 void ConsoleSession::DirLS_FolderChange(const std::string& path) {

@@ -54,12 +54,28 @@ class ConsoleSession {
   // Handler of the folder tree's FolderChange: path is the chosen folder's full path.
   void DirLS_FolderChange(const std::string& path);
 
+  // Input to the waited command. SendInput gives it a line the user typed (its line end is
+  // added); shown: the line stays on the surface as typed and ends the surface's last line
+  // (hidden input leaves nothing). Sent lines are not command history. EndInput ends the
+  // command's input, as Ctrl+D at a terminal.
+  void SendInput(const std::string& line, bool shown);
+  void EndInput();
+  // What is typed now is not to be shown: the command's terminal does not echo it while taking
+  // lines (a password), or the output's last line, lineBeforeInput, asks for a password or a
+  // passphrase.
+  bool InputHidden(std::string_view lineBeforeInput);
+  // After a command's completion: the lines typed to it that it never read (as typed, without
+  // their line ends), oldest first. Taking them empties the list.
+  std::vector<std::string> TakeUnreadInput() { return std::move(unread_); }
+
   // The current directory as shown (ShownPath) followed by ">".
   static std::string Prompt();
 
  private:
-  void myConsole_OutputReceived(const std::string& stdOut, const std::string& stdErr);
-  void myConsole_Complete(const std::string& stdOut, const std::string& stdErr);
+  void myConsole_OutputReceived(const TickOutput& output);
+  void myConsole_Complete(const TickOutput& output);
+  void ShowOutput(const OutputEdits& edits, const TickOutput& output);
+  void PassOnTerminalSize();
 
   void AppendLongPrompt();
   void AppendShortPrompt();
@@ -75,6 +91,7 @@ class ConsoleSession {
   CommandKept kept_;
   bool bBusy_ = false;
   std::string strLastCommand_;
+  std::vector<std::string> unread_;
 };
 
 }  // namespace pelorin

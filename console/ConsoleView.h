@@ -32,6 +32,17 @@ class ConsoleView {
   virtual void SetReadOnly(bool on) = 0;
   // Gives the surface the keyboard focus.
   virtual void TakeFocus() = 0;
+
+  // While a command runs the user may type to it at the very end: from BeginInput on, whatever
+  // is written to the surface goes in before that input, which stays last, untouched, with the
+  // caret and selection in it kept. EndInput ends that: text typed and not sent stays where it
+  // is, now at the end of the last line (hidden input is removed); true when there is some.
+  virtual void BeginInput() = 0;
+  virtual bool EndInput() = 0;
+  // The caret is in the input typed to the command.
+  virtual bool CaretInInput() const = 0;
+  // How many characters of the surface's font fit across and down the visible text.
+  virtual void SizeInCharacters(int& columns, int& rows) const = 0;
 };
 
 }  // namespace pelorin

@@ -45,9 +45,9 @@ void clsConsole::TimerTick() {
   if (result.kind == CommandRunner::TickResult::Complete) {
     // Stopped first, so that a handler may start the next command.
     timer_->stop();
-    emit Complete(result.stdOut, result.stdErr);
+    emit Complete(result.output);
   } else {
-    emit OutputReceived(result.stdOut, result.stdErr);
+    emit OutputReceived(result.output);
   }
 }
 

@@ -2,10 +2,11 @@
 #pragma once
 
 // The process runner as the window sees it: runs one command line at a time with its output
-// polled every 200 ms, and reports through OutputReceived (each tick's text) and Complete (once,
+// taken every 200 ms, and reports through OutputReceived (each tick's text) and Complete (once,
 // at the end or at the first tick after StopWait), each with that tick's text of standard output
-// and standard error as UTF-8. Both signals are emitted inside the tick, so their handlers run
-// before the tick returns.
+// and standard error as UTF-8, in the order it arrived. Both signals are emitted inside the tick,
+// so their handlers run before the tick returns. Input typed to the command goes through here
+// too.
 //
 // The timer is a QTimer owned by this object and ticking on its thread, so no window handle and
 // no timer identifier that leads back to the instance are needed; starting it again replaces it,
@@ -13,6 +14,7 @@
 
 #include <QObject>
 #include <string>
+#include <vector>
 
 #include "console/CommandRunner.h"
 #include "console/ProcessPlatform.h"
@@ -40,10 +42,18 @@ class clsConsole : public QObject {
   // The running command is interrupted (the second time ended for good) and then completes as
   // usual at a tick; nothing happens while nothing runs.
   void Interrupt();
+  bool Running() const { return runner_.Running(); }
+
+  // Input to the running command, its terminal and what it never read: CommandRunner's.
+  bool SendInput(const std::string& line) { return runner_.SendInput(line); }
+  void EndInput() { runner_.EndInput(); }
+  TerminalState Terminal() { return runner_.Terminal(); }
+  void SetTerminalSize(int columns, int rows) { runner_.SetTerminalSize(columns, rows); }
+  std::vector<std::string> TakeUnreadInput() { return runner_.TakeUnreadInput(); }
 
  signals:
-  void OutputReceived(const std::string& stdOut, const std::string& stdErr);
-  void Complete(const std::string& stdOut, const std::string& stdErr);
+  void OutputReceived(const pelorin::TickOutput& output);
+  void Complete(const pelorin::TickOutput& output);
 
  private:
   void TimerTick();

@@ -17,6 +17,7 @@
 
 #include "console/EscapeFilter.h"
 #include "editor/ConsoleSurface.h"
+#include "editor/EditorEvents.h"
 #include "editor/FindDialog.h"
 
 namespace pelorin {
@@ -115,6 +116,7 @@ long ConsoleEditor::Send(unsigned msg, uintptr_t wparam, intptr_t lparam) const 
 }
 
 void ConsoleEditor::SetEventSink(EditorEvents* sink) {
+  events_ = sink;
   surface_->SetEventSink(sink);
 }
 
@@ -171,8 +173,7 @@ void ConsoleEditor::AppendAtEnd(std::string_view utf8) {
   }
   {
     WritableScope writable(surface_);
-    surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(utf8.size()),
-                            utf8.data());
+    InsertOutput(OutputEnd(), utf8);
   }
   surface_->RefreshNumberMargin();
 }
@@ -183,16 +184,18 @@ void ConsoleEditor::ApplyOutput(const OutputEdits& edits) {
   }
   {
     WritableScope writable(surface_);
-    const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
+    const long end = OutputEnd();
     if (edits.rewriteLine) {
-      const long from =
-          std::min(length, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, LineCount() - 1) +
-                               static_cast<long>(edits.keepBytes));
-      Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), length - from);
+      const long line = Send(QsciScintillaBase::SCI_LINEFROMPOSITION, end);
+      const long from = std::min(end, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line) +
+                                          static_cast<long>(edits.keepBytes));
+      Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), end - from);
+      if (inputStart_ >= 0) {
+        inputStart_ -= end - from;
+      }
     }
-    const long base = Send(QsciScintillaBase::SCI_GETLENGTH);
-    surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
-                            static_cast<uintptr_t>(edits.text.size()), edits.text.data());
+    const long base = OutputEnd();
+    InsertOutput(base, edits.text);
     for (const std::size_t at : edits.softBreaks) {
       const long line =
           Send(QsciScintillaBase::SCI_LINEFROMPOSITION, base + static_cast<long>(at)) + 1;
@@ -438,11 +441,20 @@ void ConsoleEditor::SelectLine() {
 }
 
 void ConsoleEditor::Paste() {
+  if (hidden_ && SelectionInInput()) {
+    // A password pasted behind a password prompt is hidden as it is typed.
+    const QString text = QApplication::clipboard()->text();
+    TypeHidden(text.split(QLatin1Char('\n')).value(0).remove(QLatin1Char('\r')).toStdString());
+    return;
+  }
   if (ReadOnly()) {
     return;
   }
   Send(QsciScintillaBase::SCI_PASTE);
   surface_->RefreshNumberMargin();
+  if (events_) {
+    events_->Pasted();
+  }
 }
 
 void ConsoleEditor::GoToLine(const QVariant& argument) {

@@ -5,6 +5,8 @@
 // BeforeKey, MouseClick or EnterPressed makes the surface skip its own handling of the event
 // (the key, the menu of a right click, the line break of Enter).
 
+#include <string>
+
 namespace pelorin {
 
 class EditorEvents {
@@ -12,6 +14,13 @@ class EditorEvents {
   virtual ~EditorEvents() = default;
 
   virtual void FocusGained() {}
+  // A key arrives, before BeforeKey: its Qt key, its Qt modifiers and the text it types (UTF-8).
+  // True: the owner took it and the surface does nothing with it.
+  virtual bool TypedKey(int /*qtKey*/, int /*modifiers*/, const std::string& /*text*/) {
+    return false;
+  }
+  // Text was pasted into the surface.
+  virtual void Pasted() {}
   // A key arrives, before the surface acts on it. True: the surface leaves it alone.
   virtual bool BeforeKey() { return false; }
   // Up, Down, Tab or Shift+Tab without Ctrl, Alt or Meta, after BeforeKey and before the

@@ -20,7 +20,12 @@ void PromptInput::RefreshLineState() {
   if (highlightOn_ && highlightOn_()) {
     editor_.SetHighlightRow(editor_.CurrentLine());
   }
-  editor_.SetReadOnly(session_.bBusy() || !OnInputLine());
+  if (session_.bBusy()) {
+    pending_.Refresh();
+    editor_.SetReadOnly(!pending_.Writable());
+  } else {
+    editor_.SetReadOnly(!OnInputLine());
+  }
 }
 
 bool PromptInput::OnInputLine() const {
@@ -35,10 +40,22 @@ void PromptInput::FocusGained() {
 }
 
 bool PromptInput::BeforeKey() {
-  if (session_.bBusy() || !OnInputLine()) {
+  if (session_.bBusy()) {
+    editor_.SetReadOnly(!pending_.Writable());
+  } else if (!OnInputLine()) {
     editor_.SetReadOnly(true);
   }
   return false;
+}
+
+bool PromptInput::TypedKey(int qtKey, int modifiers, const std::string& text) {
+  return session_.bBusy() && pending_.Key(qtKey, modifiers, text);
+}
+
+void PromptInput::Pasted() {
+  if (session_.bBusy()) {
+    pending_.Refresh();
+  }
 }
 
 bool PromptInput::LineKey(int qtKey) {

@@ -6,6 +6,7 @@
 // the caret's line can be highlighted, and F2 writes the last command again. On the input line
 // while no command runs, Up and Down go through the commands run so far and Tab completes file
 // names; anywhere else, and while a command runs, those keys keep the surface's own meaning.
+// While a command runs, typing goes to it (PendingInput).
 
 #include <cstddef>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "console/FileCompletion.h"
 
 #include "editor/EditorEvents.h"
+#include "editor/PendingInput.h"
 
 namespace pelorin {
 
@@ -32,8 +34,12 @@ class PromptInput : public EditorEvents {
   void SetContextMenu(ContextMenu menu) { contextMenu_ = std::move(menu); }
 
   void RefreshLineState();
+  // What the user types to a running command.
+  PendingInput& Pending() { return pending_; }
 
   void FocusGained() override;
+  bool TypedKey(int qtKey, int modifiers, const std::string& text) override;
+  void Pasted() override;
   bool BeforeKey() override;
   bool LineKey(int qtKey) override;
   bool AfterKey() override;
@@ -52,6 +58,7 @@ class PromptInput : public EditorEvents {
   ConsoleSession& session_;
   HighlightFlag highlightOn_;
   ContextMenu contextMenu_;
+  PendingInput pending_{editor_, session_};
   // The input line and the caret's byte in it after the last Tab: a Tab that adds nothing
   // right after another lists the names.
   std::string lastTabLine_;

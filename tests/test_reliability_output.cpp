@@ -11,13 +11,19 @@
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
+#include <signal.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "console/CommandRunner.h"
 #include "console/ConsoleSession.h"
 #include "console/ProcessPlatform.h"
 #include "console/clsConsole.h"
@@ -178,6 +184,76 @@ TEST_F(HostileOutput, CopyGivesBackLongLinesAsWritten) {
   EXPECT_TRUE(copied(EditorCommand::kSelectLine) == S(40000, 'g'));
   editor_.MoveCaret(editor_.LineCount() - 1, 0);
   EXPECT_EQ(copied(EditorCommand::kSelectLine), prompt);
+}
+
+// A program the command leaves behind holds the pipes: the bounded last reads go on while the
+// window keeps answering, and the completion comes after them.
+TEST_F(HostileOutput, TheLastReadsAfterACommandFreezeNothing) {
+  QTest::keyClicks(editor_.focusProxy(), "(sleep 3 &); echo end; sleep 0.1\r");
+  test::PauseMeter pauses;
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return pauses.Mark(), !session_.bBusy(); }, 20000));
+  const auto took = std::chrono::steady_clock::now() - started;
+  std::printf("longest pause of the window while the command ended: %lld ms\n",
+              pauses.LongestMs());
+  EXPECT_LE(pauses.LongestMs(), 250 * PELORIN_TIMING_SLACK) << "the window stopped answering";
+  EXPECT_GE(took, CommandRunner::kDrainLimit) << "the holder was not waited for";
+  EXPECT_TRUE(Document(editor_).ends_with("\nend\n" + ConsoleSession::Prompt()));
+}
+
+// The processes on the machine that hold the pipe or terminal of path (a /proc/<pid>/fd/<n>
+// link), this one left out.
+std::vector<long> Holders(const std::string& link, long except) {
+  std::error_code ec;
+  const auto target = std::filesystem::read_symlink(link, ec);
+  std::vector<long> found;
+  for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = process.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos || std::stol(name) == except ||
+        std::stol(name) == ::getpid())
+      continue;
+    for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", ec)) {
+      if (std::filesystem::read_symlink(fd.path(), ec) == target) {
+        found.push_back(std::stol(name));
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+long PssKb(long pid) {
+  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  for (S line; std::getline(rollup, line);) {
+    if (line.starts_with("Pss:"))
+      return std::stol(line.substr(4));
+  }
+  return -1;
+}
+
+// Whatever holds a command's streams after the window let go of them holds nothing else of the
+// window: not its memory (the history above all), whose size is PELORIN_TEST_HISTORY_MB here.
+TEST_F(HostileOutput, WhatReadsOnAfterACommandHoldsNothingOfTheWindow) {
+  const char* mb = std::getenv("PELORIN_TEST_HISTORY_MB");
+  const S line = S(99, 'h') + "\n";
+  S block;
+  while (block.size() < (1 << 20))
+    block += line;
+  for (long i = 0, n = mb ? std::atol(mb) : 64; i < n; ++i)
+    editor_.AppendAtEnd(block);
+  editor_.AppendAtEnd(ConsoleSession::Prompt());
+  editor_.MoveCaret(editor_.LineCount() - 1, 1 << 20);
+  input_.FocusGained();
+  QTest::keyClicks(editor_.focusProxy(), "sleep 30 & echo $! > pid\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.bBusy(); }, 20000));
+  long sleeper = 0;
+  ASSERT_TRUE(std::ifstream("pid") >> sleeper);
+  const std::vector<long> drainers = Holders("/proc/" + std::to_string(sleeper) + "/fd/2", sleeper);
+  ASSERT_EQ(drainers.size(), 1u) << "nothing, or more than one, reads on";
+  const long pss = PssKb(drainers.front());
+  std::printf("proportional set size of the process reading on: %ld kB\n", pss);
+  EXPECT_LT(pss, 5 * 1024);
+  ::kill(static_cast<pid_t>(sleeper), SIGKILL);
 }
 
 TEST_F(HostileOutput, ConsoleDestroyedMidRunLeavesNoZombie) {

@@ -43,17 +43,18 @@ char ProcState(std::int64_t pid) {
   return stat.empty() ? 0 : stat[stat.rfind(')') + 2];
 }
 
-// Whether a process of the group runs (zombies do not count), of that name if one is given.
-bool GroupRuns(std::int64_t pgid, const std::string& name = "") {
+// Whether a process of the session runs (zombies do not count), of that name if one is given.
+bool SessionRuns(std::int64_t sid, const std::string& name = "") {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator("/proc", ec)) {
     std::string stat;
     std::getline(std::ifstream(entry.path() / "stat"), stat);
     const std::size_t open = stat.find('('), close = stat.rfind(')');
     char state = 0;
-    long ppid = 0, pgrp = 0;
+    long ppid = 0, pgrp = 0, session = 0;
     if (close != std::string::npos &&
-        std::istringstream(stat.substr(close + 1)) >> state >> ppid >> pgrp && pgrp == pgid &&
+        std::istringstream(stat.substr(close + 1)) >> state >> ppid >> pgrp >> session &&
+        session == sid &&
         state != 'Z' && (name.empty() || stat.substr(open + 1, close - open - 1) == name))
       return true;
   }
@@ -105,13 +106,15 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
       {"f() { seq " + std::to_string(lines) + " | sed 's/$/" + tail + "/'; }; f & f >&2; wait",
        data, data, kTicked},
       {"printf out; printf err >&2; printf ' more'", "out more", "err", kOverBeforeTheFirstTick},
-      {"readlink /proc/$$/fd/0; cat; echo ok", "/dev/null\nok\n", "", kOverBeforeTheFirstTick},
+      // Standard input and output are a terminal, the session's own; standard error a pipe.
+      {"test -t 0 && test -t 1 && ! test -t 2 && : </dev/tty && echo tty", "tty\n", "",
+       kOverBeforeTheFirstTick},
       // exec: what the child started with, not the state of a shell waiting for grep (the
       // shell blocks every signal around its wait).
       {"exec grep -E '^Sig(Blk|Ign)' /proc/$$/status",
        "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n", "", kOverBeforeTheFirstTick},
       // Only the three standard streams: the shell has no descriptor of ours besides.
-      {"ls /proc/$$/fd; true", "0\n1\n2\n", "", kOverBeforeTheFirstTick},
+      {"ls -1 /proc/$$/fd; true", "0\n1\n2\n", "", kOverBeforeTheFirstTick},
   };
   std::int64_t pid = 0;
   CommandRunner runner = RunnerKeepingPid(pid);
@@ -128,10 +131,11 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
       std::this_thread::sleep_for(1ms);
       r = runner.Tick();
       // At most one pipe's worth per stream, give or take a character held from the last tick.
-      ASSERT_LE(std::max(r.stdOut.size(), r.stdErr.size()),
+      const std::string o = r.output.Text(Stream::Out), e = r.output.Text(Stream::Err);
+      ASSERT_LE(std::max(o.size(), e.size()),
                 r.kind == Result::Complete ? data.size() : kPipeBytes + 3);
-      out += r.stdOut;
-      err += r.stdErr;
+      out += o;
+      err += e;
     }
     EXPECT_TRUE(out == c.out && err == c.err)
         << "output lost, corrupted or reordered: " << c.line
@@ -152,7 +156,7 @@ TEST(RealChildren, AnInterruptEndsTheCommandsGroupAndTheSecondEndsItForGood) {
   for (const auto& [line, needed] : cases) {
     ASSERT_EQ(runner.Start({"/bin/sh", "-c", line}), 0u);
     // The shell catches SIGINT until it has started sleep: an interrupt before would be lost.
-    ASSERT_TRUE(WaitUntil([&] { return GroupRuns(pid, "sleep"); }));
+    ASSERT_TRUE(WaitUntil([&] { return SessionRuns(pid, "sleep"); }));
     for (int i = 0; i < needed; ++i) {
       // An ignored signal is dropped when it is sent: the command runs on, for certain.
       EXPECT_TRUE(ProcState(pid) != 'Z' && runner.Tick().kind == Result::Output) << line << i;
@@ -165,29 +169,30 @@ TEST(RealChildren, AnInterruptEndsTheCommandsGroupAndTheSecondEndsItForGood) {
     })) << line;
     // The command's end closes the pipes: no drain waits for a program left in the group.
     EXPECT_LT(Clock::now() - interrupted, CommandRunner::kDrainLimit / 2);
-    EXPECT_TRUE(WaitUntil([&] { return !GroupRuns(pid); })) << "a part runs on: " << line;
+    EXPECT_TRUE(WaitUntil([&] { return !SessionRuns(pid); })) << "a part runs on: " << line;
   }
 }
 
 TEST(RealChildren, TheLastDrainIsBoundedAndAProgramLeftWritingRunsToItsEnd) {
-  // The command ends at once and leaves a writer of 50 MB holding the pipes. The completion
-  // carries the command's own text and no more than the bound; the writer is never cut off.
+  // The command ends at once and leaves a writer of 50 MB holding its terminal. What comes after
+  // the end is bounded; the writer is never cut off.
   test::TempDir dir;
   const std::string mark = dir.path() + "/mark";
-  CommandRunner runner;
+  std::int64_t pid = 0;
+  CommandRunner runner = RunnerKeepingPid(pid);
   ASSERT_EQ(runner.Start({"/bin/sh", "-c",
                           "(yes | head -c 50000000; echo $? > " + mark + ") & echo started"}),
             0u);
+  ASSERT_TRUE(WaitUntil([&pid] { return ProcState(pid) == 'Z'; }));
   std::string out;
-  Result r;
   const auto start = Clock::now();
-  while ((r = runner.Tick()).kind != Result::Complete) {
+  for (Result r; r.kind != Result::Complete; out += r.output.Text(Stream::Out)) {
     ASSERT_LT(Clock::now() - start, 60s) << "no completion";
-    out += r.stdOut;
     std::this_thread::sleep_for(1ms);
+    r = runner.Tick();
   }
-  EXPECT_LE(r.stdOut.size(), kPipeBytes + CommandRunner::kDrainBytes);
-  EXPECT_NE((out + r.stdOut).find("started\n"), std::string::npos);
+  EXPECT_LE(out.size(), kPipeBytes + CommandRunner::kDrainBytes);
+  EXPECT_TRUE(out.starts_with("started\n")) << out.substr(0, 100);
   EXPECT_TRUE(WaitUntil([&] { return Read(mark) == "0\n"; })) << "status " << Read(mark);
 }
 
@@ -250,7 +255,7 @@ class Wear : public ::testing::Test {
   // Ticks as fast as the child allows until the run completes; returns its standard output.
   S Ticks() {
     S out;
-    for (CommandRunner::TickResult r; r.kind != r.Complete; out += r.stdOut) {
+    for (CommandRunner::TickResult r; r.kind != r.Complete; out += r.output.Text(Stream::Out)) {
       std::this_thread::sleep_for(200us);
       r = runner_->Tick();
     }
