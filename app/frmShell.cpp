@@ -194,8 +194,8 @@ bool frmShell::eventFilter(QObject* watched, QEvent* event) {
 // opens the divider panel through its menu item, which always does.
 bool frmShell::TakesEndOfInputKey(QObject* watched, QEvent* event) {
   const auto* key = static_cast<QKeyEvent*>(event);
-  const Qt::KeyboardModifiers mods =
-      key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const Qt::KeyboardModifiers mods = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                                         Qt::AltModifier | Qt::MetaModifier);
   auto* widget = qobject_cast<QWidget*>(watched);
   return key->key() == Qt::Key_D && mods == Qt::ControlModifier && widget != nullptr &&
          (widget == Editor_ || Editor_->isAncestorOf(widget)) &&

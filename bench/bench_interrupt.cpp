@@ -45,14 +45,13 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     QEventLoop loop;
     // Connected after the session's own handler: the prompt is written when this runs.
-    const auto done =
-        QObject::connect(&session.myConsole(), &pelorin::clsConsole::Complete,
-                         [&](const pelorin::TickOutput&) {
-                           ms.push_back(clock.nsecsElapsed() / 1e6);
-                           promptShown = promptShown && editor.LineText(editor.LineCount() - 1) ==
-                                                            pelorin::ConsoleSession::Prompt();
-                           loop.quit();
-                         });
+    const auto done = QObject::connect(
+        &session.myConsole(), &pelorin::clsConsole::Complete, [&](const pelorin::TickOutput&) {
+          ms.push_back(clock.nsecsElapsed() / 1e6);
+          promptShown = promptShown && editor.LineText(editor.LineCount() - 1) ==
+                                           pelorin::ConsoleSession::Prompt();
+          loop.quit();
+        });
     // A little after the first tick, at a random point of the next one.
     QTimer::singleShot(pelorin::clsConsole::kTickMs + phase(random), [&] {
       clock.start();

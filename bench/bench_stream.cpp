@@ -74,13 +74,12 @@ int main(int argc, char** argv) {
   };
   QObject::connect(&session.myConsole(), &pelorin::clsConsole::OutputReceived,
                    [&](const pelorin::TickOutput& tick) { received(tick, false); });
-  QObject::connect(&session.myConsole(), &pelorin::clsConsole::Complete,
-                   [&](const pelorin::TickOutput& tick) {
-                     received(tick, true);
-                     expected +=
-                         (composer.AtLineStart() ? "" : "\n") + pelorin::ConsoleSession::Prompt();
-                     app.quit();
-                   });
+  QObject::connect(
+      &session.myConsole(), &pelorin::clsConsole::Complete, [&](const pelorin::TickOutput& tick) {
+        received(tick, true);
+        expected += (composer.AtLineStart() ? "" : "\n") + pelorin::ConsoleSession::Prompt();
+        app.quit();
+      });
 
   const std::string outLine = "stdout: the quick brown fox jumps over the lazy dog 0123456789\n";
   const std::string errLine = "stderr: pack my box with five dozen liquor jugs 0123456789\n";

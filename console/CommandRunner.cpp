@@ -171,7 +171,7 @@ void CommandRunner::Finish(TickResult& result, bool ended) {
   result.kind = TickResult::Complete;
   for (int i = 0; i < 2; ++i) {
     const Stream stream = i == 0 ? Stream::Out : Stream::Err;
-    std::string rest = overstrike_[i].Filter(decoders_[i]->Finish());
+    std::string rest = overstrike_[i].Filter(decoders_[i]->Finish()) + overstrike_[i].Flush();
     if (stream == Stream::Out) {
       rest = echo_.Filter(rest) + echo_.Flush();
     }

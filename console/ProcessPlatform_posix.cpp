@@ -3,8 +3,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -368,8 +368,7 @@ class PosixChild final : public ChildProcess {
   }
 
   std::string TakeUnreadInput() override {
-    return terminal_ && fds_[0] >= 0 ? posix::ReadUnreadInput(fds_[0], slavePath_)
-                                     : std::string();
+    return terminal_ && fds_[0] >= 0 ? posix::ReadUnreadInput(fds_[0], slavePath_) : std::string();
   }
 
   void ReleaseReadEnds() override {

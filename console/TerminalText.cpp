@@ -115,31 +115,32 @@ std::string Overstrike::Filter(std::string_view text) {
     return std::string(text);
   }
   std::string out;
-  out.reserve(text.size());
-  // Where the last character put out begins; npos when there is none to step back over (the
-  // start of a line, or a character of an earlier tick, which is shown already).
+  out.reserve(text.size() + 1);
+  // Where the last character put out begins, when it is one a backspace can step back over: a
+  // printable one of this text (one of an earlier tick is shown already).
   std::size_t last = std::string::npos;
   for (std::size_t i = 0; i < text.size();) {
     const char c = text[i];
-    if (c == '\b') {
-      backspaced_ = true;
-      ++i;
-      continue;
-    }
     std::size_t length = utf8::SequenceLength(static_cast<unsigned char>(c));
     length = length == 0 ? 1 : std::min(length, text.size() - i);
     const std::string_view ch = text.substr(i, length);
     i += length;
-    const bool control = static_cast<unsigned char>(c) < 0x20;
-    if (std::exchange(backspaced_, false) && !control) {
-      if (ch == "_") {
-        continue;  // underlined: the character under the line stays
-      }
-      if (last != std::string::npos) {
+    const bool printable = static_cast<unsigned char>(c) >= 0x20 && c != '\x7f';
+    if (std::exchange(backspaced_, false)) {
+      if (printable && last != std::string::npos) {
+        if (ch == "_") {
+          continue;  // underlined: the character under the line stays
+        }
         out.resize(last);  // this one stands in place of the one before
+      } else {
+        out += '\b';  // no overstrike: the backspace stays as written
       }
     }
-    last = control ? std::string::npos : out.size();
+    if (c == '\b') {
+      backspaced_ = true;
+      continue;
+    }
+    last = printable ? out.size() : std::string::npos;
     out.append(ch);
   }
   return out;

@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace pelorin {
 
@@ -40,12 +41,14 @@ class EchoFilter {
 };
 
 // Backspace overstrike, as old programs print bold and underlined text (man through cat:
-// "x\bx", "_\bx"): the character shows once, plain. A backspace between two other characters
-// steps back over the first, as on a terminal, and the second stands in its place (a spinner's
-// "|\b/" shows "/"). One per stream.
+// "x\bx", "_\bx"): the character shows once, plain. A backspace between two other printable
+// characters steps back over the first, as on a terminal, and the second stands in its place (a
+// spinner's "|\b/" shows "/"); any other backspace stays as written. One per stream.
 class Overstrike {
  public:
   std::string Filter(std::string_view text);
+  // Nothing more will come: a backspace held at the end, as written.
+  std::string Flush() { return std::exchange(backspaced_, false) ? "\b" : ""; }
 
  private:
   bool backspaced_ = false;  // the last text ended with a backspace

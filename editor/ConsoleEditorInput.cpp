@@ -75,8 +75,7 @@ long ConsoleEditor::OutputEnd() const {
 
 void ConsoleEditor::ReplaceRange(long from, long to, std::string_view text) {
   Send(Sci::SCI_SETTARGETRANGE, static_cast<uintptr_t>(from), to);
-  surface_->SendScintilla(Sci::SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()),
-                          text.data());
+  surface_->SendScintilla(Sci::SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()), text.data());
 }
 
 void ConsoleEditor::InsertOutput(long at, std::string_view text) {
@@ -243,9 +242,8 @@ void ConsoleEditor::EraseHidden() {
   const long length = Send(Sci::SCI_GETLENGTH);
   const long mark = static_cast<long>(kHiddenMark.size());
   if (length - mark >= inputStart_) {
-    Writable(surface_, [&] {
-      Send(Sci::SCI_DELETERANGE, static_cast<uintptr_t>(length - mark), mark);
-    });
+    Writable(surface_,
+             [&] { Send(Sci::SCI_DELETERANGE, static_cast<uintptr_t>(length - mark), mark); });
   }
 }
 
@@ -267,9 +265,8 @@ void ConsoleEditor::EraseLeftInInput(bool fromInputStart) {
     }
     from = inputStart_ + static_cast<long>(i);
   }
-  Writable(surface_, [&] {
-    Send(Sci::SCI_DELETERANGE, static_cast<uintptr_t>(from), caret - from);
-  });
+  Writable(surface_,
+           [&] { Send(Sci::SCI_DELETERANGE, static_cast<uintptr_t>(from), caret - from); });
 }
 
 void ConsoleEditor::SizeInCharacters(int& columns, int& rows) const {
@@ -277,8 +274,8 @@ void ConsoleEditor::SizeInCharacters(int& columns, int& rows) const {
   for (int margin = 0; margin < 5; ++margin) {
     margins += Send(Sci::SCI_GETMARGINWIDTHN, static_cast<uintptr_t>(margin));
   }
-  const long charWidth = surface_->SendScintilla(
-      Sci::SCI_TEXTWIDTH, static_cast<uintptr_t>(Sci::STYLE_DEFAULT), "0");
+  const long charWidth =
+      surface_->SendScintilla(Sci::SCI_TEXTWIDTH, static_cast<uintptr_t>(Sci::STYLE_DEFAULT), "0");
   const long lineHeight = Send(Sci::SCI_TEXTHEIGHT, 0);
   const QWidget* text = surface_->viewport();
   columns = static_cast<int>(std::max(1L, (text->width() - margins) / std::max(1L, charWidth)));

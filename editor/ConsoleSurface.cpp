@@ -238,7 +238,8 @@ bool ConsoleSurface::event(QEvent* e) {
 }
 
 void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
-  if (sink_ && sink_->TypedKey(e->key(), static_cast<int>(e->modifiers()), e->text().toStdString())) {
+  if (sink_ &&
+      sink_->TypedKey(e->key(), static_cast<int>(e->modifiers()), e->text().toStdString())) {
     e->accept();  // the owner took the key
     sink_->AfterKey();
     return;

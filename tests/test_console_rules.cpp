@@ -104,7 +104,7 @@ TEST_F(ConsoleRules, ColoursAreShownCopyGivesThePlainTextAndACarriageReturnRedra
       << Text();
 }
 
-TEST_F(ConsoleRules, WhileBusyNothingWritesAndAStoppedWaitPromptsOnANewLine) {
+TEST_F(ConsoleRules, WhileBusyOnlyTheInputAtTheEndChangesAndAStoppedWaitPromptsOnANewLine) {
   test::FifoHold hold;
   ASSERT_TRUE(hold.Ready());
   const std::string command = "printf abc; read x <" + hold.Path();
@@ -112,19 +112,31 @@ TEST_F(ConsoleRules, WhileBusyNothingWritesAndAStoppedWaitPromptsOnANewLine) {
   ASSERT_TRUE(session_.bBusy());
   ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "abc"; }, 10000));
   EXPECT_EQ(caption_, "Working... - Pelorin");
-  input_.FocusGained();
+  // Earlier lines stay read-only; F2 and the folder tree write nothing.
+  editor_.MoveCaret(0, 2);
   input_.MouseClick(kLeftButton, 0, 5, 5);
   EXPECT_TRUE(editor_.ReadOnly());
-  Type("zzz\t");
-  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Tab, Qt::Key_Down}) {
-    Key(key);
-  }
+  Type("zzz");
   input_.WindowKeyReleased(Qt::Key_F2);
   Tree(home_ + "/sub");
+  // At the end, behind the output's unfinished line, typing goes to the command; Up, Down and
+  // Tab keep the surface's own meaning there.
+  editor_.MoveCaret(editor_.LineCount() - 1, 3);
+  input_.FocusGained();
+  Type("typed");
+  Key(Qt::Key_Up);
+  EXPECT_EQ(editor_.CurrentLine(), editor_.LineCount() - 2);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(LastLine(), "abctyped");
   session_.myConsole().StopWait();
   ASSERT_TRUE(Idle());
   EXPECT_FALSE(editor_.ReadOnly());
   EXPECT_EQ(CurrentDirectory(), home_);
+  // What was typed and not sent stays behind the new prompt.
+  EXPECT_EQ(LastLine(), prompt_ + "typed");
+  for (int i = 0; i < 5; ++i) {
+    Key(Qt::Key_Backspace);
+  }
   Run("echo after");
   EXPECT_EQ(Text(), prompt_ + command + "\nabc\n" + prompt_ + "echo after\nafter\n" + prompt_);
 }

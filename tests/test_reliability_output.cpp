@@ -6,18 +6,18 @@
 
 #include <Qsci/qsciscintillabase.h>
 
+#include <signal.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
-#include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -44,12 +44,11 @@ class ConsoleTest : public ::testing::Test {
  protected:
   ConsoleTest() {
     for (const auto signal : {&clsConsole::OutputReceived, &clsConsole::Complete}) {
-      QObject::connect(&console_, signal,
-                       [this, signal](const std::string& o, const std::string& e) {
-                         events_ << QString::fromStdString(
-                             (signal == &clsConsole::Complete ? "done " : "tick ") + o + "|" + e);
-                         times_.push_back(std::chrono::steady_clock::now());
-                       });
+      QObject::connect(&console_, signal, [this, signal](const TickOutput& tick) {
+        events_ << QString::fromStdString((signal == &clsConsole::Complete ? "done " : "tick ") +
+                                          tick.Text(Stream::Out) + "|" + tick.Text(Stream::Err));
+        times_.push_back(std::chrono::steady_clock::now());
+      });
     }
   }
   static InterpreterCommand Sh(const std::string& line) { return {"/bin/sh", "-c", line}; }
@@ -194,8 +193,7 @@ TEST_F(HostileOutput, TheLastReadsAfterACommandFreezeNothing) {
   const auto started = std::chrono::steady_clock::now();
   EXPECT_TRUE(QTest::qWaitFor([&] { return pauses.Mark(), !session_.bBusy(); }, 20000));
   const auto took = std::chrono::steady_clock::now() - started;
-  std::printf("longest pause of the window while the command ended: %lld ms\n",
-              pauses.LongestMs());
+  std::printf("longest pause of the window while the command ended: %lld ms\n", pauses.LongestMs());
   EXPECT_LE(pauses.LongestMs(), 250 * PELORIN_TIMING_SLACK) << "the window stopped answering";
   EXPECT_GE(took, CommandRunner::kDrainLimit) << "the holder was not waited for";
   EXPECT_TRUE(Document(editor_).ends_with("\nend\n" + ConsoleSession::Prompt()));
@@ -248,7 +246,13 @@ TEST_F(HostileOutput, WhatReadsOnAfterACommandHoldsNothingOfTheWindow) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.bBusy(); }, 20000));
   long sleeper = 0;
   ASSERT_TRUE(std::ifstream("pid") >> sleeper);
-  const std::vector<long> drainers = Holders("/proc/" + std::to_string(sleeper) + "/fd/2", sleeper);
+  // The reader is there from the completion on, but /proc shows a process starting up a moment
+  // later.
+  std::vector<long> drainers;
+  (void)QTest::qWaitFor([&] {
+    drainers = Holders("/proc/" + std::to_string(sleeper) + "/fd/2", sleeper);
+    return !drainers.empty();
+  });
   ASSERT_EQ(drainers.size(), 1u) << "nothing, or more than one, reads on";
   const long pss = PssKb(drainers.front());
   std::printf("proportional set size of the process reading on: %ld kB\n", pss);

@@ -31,7 +31,7 @@ struct Script {
   std::size_t inputRoom = 1 << 20;  // what the input takes before it is full
   bool inputClosed = false;
   TerminalState terminal{true, true, true};
-  S input;                          // all that was given, the end of input as "^D"
+  S input;  // all that was given, the end of input as "^D"
   std::size_t largestRead[2] = {0, 0};
   S log;
 
@@ -49,9 +49,10 @@ class FakeChild : public ChildProcess {
                   std::vector<OutputChunk>& chunks, bool ended[2]) override {
     std::unique_lock<std::mutex> lock(script.mutex);
     const auto readable = [&] {
-      return woken_ || std::any_of(script.pending.begin(), script.pending.end(), [&](auto& c) {
-               return room[c.stream == Stream::Err] > 0;
-             }) || (script.pending.empty() && script.streamsEnd);
+      return woken_ ||
+             std::any_of(script.pending.begin(), script.pending.end(),
+                         [&](auto& c) { return room[c.stream == Stream::Err] > 0; }) ||
+             (script.pending.empty() && script.streamsEnd);
     };
     script.changed.wait_for(lock, wait, readable);
     woken_ = false;
@@ -237,7 +238,7 @@ TEST_F(RunnerRules, AStopCompletesWithThatTicksTextAndTheCommandRunsOnUnread) {
 TEST_F(RunnerRules, InputIsGivenAPipeATickInOrderAndTheEndOfInputComesLast) {
   Start();
   runner_.SetTerminalSize(100, 30);
-  runner_.SetTerminalSize(100, 30);  // told once
+  runner_.SetTerminalSize(100, 30);    // told once
   script.inputRoom = kPipeBytes + 10;  // the command takes a little more than a tick gives
   const S big(2 * kPipeBytes, 'p');
   EXPECT_TRUE(runner_.SendInput("first\n"));

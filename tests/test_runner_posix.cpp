@@ -54,8 +54,8 @@ bool SessionRuns(std::int64_t sid, const std::string& name = "") {
     long ppid = 0, pgrp = 0, session = 0;
     if (close != std::string::npos &&
         std::istringstream(stat.substr(close + 1)) >> state >> ppid >> pgrp >> session &&
-        session == sid &&
-        state != 'Z' && (name.empty() || stat.substr(open + 1, close - open - 1) == name))
+        session == sid && state != 'Z' &&
+        (name.empty() || stat.substr(open + 1, close - open - 1) == name))
       return true;
   }
   return false;
