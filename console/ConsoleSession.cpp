@@ -100,7 +100,9 @@ void ConsoleSession::RunThroughInterpreter(const std::string& line) {
   PassOnTerminalSize();
   const SysError rc = myConsole_.RunCommand(MakeInterpreterCommand(line));
   if (rc == 0) {
+    // What the user types from now on goes to the command.
     view_.BeginInput();
+    view_.MoveCaret(view_.LineCount() - 1, std::numeric_limits<int>::max());
     return;  // output and completion arrive through the runner's events
   }
   bBusy_ = false;

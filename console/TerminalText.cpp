@@ -111,22 +111,23 @@ bool AsksForSecret(std::string_view line) {
 }
 
 std::string Overstrike::Filter(std::string_view text) {
-  if (!backspaced_ && text.find('\b') == std::string_view::npos) {
+  if (held_.empty() && text.find('\b') == std::string_view::npos) {
     return std::string(text);
   }
+  const std::string s = std::exchange(held_, std::string()) + std::string(text);
   std::string out;
-  out.reserve(text.size() + 1);
-  // Where the last character put out begins, when it is one a backspace can step back over: a
-  // printable one of this text (one of an earlier tick is shown already).
+  out.reserve(s.size());
+  // Where the last character put out begins, when it is one a backspace can step back over.
   std::size_t last = std::string::npos;
-  for (std::size_t i = 0; i < text.size();) {
-    const char c = text[i];
+  bool backspaced = false;
+  for (std::size_t i = 0; i < s.size();) {
+    const char c = s[i];
     std::size_t length = utf8::SequenceLength(static_cast<unsigned char>(c));
-    length = length == 0 ? 1 : std::min(length, text.size() - i);
-    const std::string_view ch = text.substr(i, length);
+    length = length == 0 ? 1 : std::min(length, s.size() - i);
+    const std::string_view ch = std::string_view(s).substr(i, length);
     i += length;
     const bool printable = static_cast<unsigned char>(c) >= 0x20 && c != '\x7f';
-    if (std::exchange(backspaced_, false)) {
+    if (std::exchange(backspaced, false)) {
       if (printable && last != std::string::npos) {
         if (ch == "_") {
           continue;  // underlined: the character under the line stays
@@ -137,11 +138,20 @@ std::string Overstrike::Filter(std::string_view text) {
       }
     }
     if (c == '\b') {
-      backspaced_ = true;
+      backspaced = true;
       continue;
     }
     last = printable ? out.size() : std::string::npos;
     out.append(ch);
+  }
+  // Text with overstrike in it may go on in the next tick: its last character (with a backspace
+  // after it) waits, so that what comes next can still stand in its place.
+  if (last != std::string::npos) {
+    held_ = out.substr(last);
+    out.resize(last);
+  }
+  if (backspaced) {
+    held_ += '\b';
   }
   return out;
 }

@@ -43,15 +43,16 @@ class EchoFilter {
 // Backspace overstrike, as old programs print bold and underlined text (man through cat:
 // "x\bx", "_\bx"): the character shows once, plain. A backspace between two other printable
 // characters steps back over the first, as on a terminal, and the second stands in its place (a
-// spinner's "|\b/" shows "/"); any other backspace stays as written. One per stream.
+// spinner's "|\b/" shows "/"); any other backspace stays as written. Text with backspaces in it
+// keeps its last character back until the next tick, which may strike it over. One per stream.
 class Overstrike {
  public:
   std::string Filter(std::string_view text);
-  // Nothing more will come: a backspace held at the end, as written.
-  std::string Flush() { return std::exchange(backspaced_, false) ? "\b" : ""; }
+  // Nothing more will come: what was kept back, as written.
+  std::string Flush() { return std::exchange(held_, std::string()); }
 
  private:
-  bool backspaced_ = false;  // the last text ended with a backspace
+  std::string held_;  // the end of the last text: a character, a backspace, or both
 };
 
 // Whether the output's unfinished last line asks for a secret: it ends in "password:" (blanks

@@ -227,6 +227,70 @@ TEST_F(ConsoleEditorTest, OutputIsColouredAndCopiedAsTheCommandWroteIt) {
             "/home>ls\nplain red bright back rev\n" + QString(10, 'a') + "bbZ");
 }
 
+// While a command runs the user types at the very end: output goes in before that input, which
+// stays last and untouched, with the caret and the selection in it.
+TEST_F(ConsoleEditorTest, OutputGoesInBeforeTheInputWhichKeepsItsCaretAndSelection) {
+  editor_->AppendAtEnd("C:>cmd\n");
+  editor_->BeginInput();
+  editor_->AppendAtEnd("name? ");
+  editor_->MoveCaret(1, 6);
+  QTest::keyClicks(sci_, "Ann");
+  editor_->MoveCaret(1, 7);  // between "A" and "nn", and "n" selected
+  Send(Sci::SCI_SETANCHOR, Send(Sci::SCI_GETCURRENTPOS) + 1);
+  OutputEdits progress;
+  progress.text = "1 of 2\n50%";
+  editor_->ApplyOutput(progress);
+  OutputEdits redraw;  // the unfinished line redrawn, as a CR makes it
+  redraw.rewriteLine = true;
+  redraw.text = "100%";
+  editor_->ApplyOutput(redraw);
+  EXPECT_EQ(sci_->text().toStdString(), "C:>cmd\nname? 1 of 2\n100%Ann");
+  EXPECT_EQ(sci_->selectedText().toStdString(), "n");
+  EXPECT_EQ(editor_->CurrentColumn(), 5);
+  EXPECT_TRUE(editor_->SelectionInInput());
+  EXPECT_EQ(editor_->InputText(), "Ann");
+  EXPECT_EQ(editor_->LineBeforeInput(), "100%");
+  // A caret in the output stays where it is.
+  editor_->MoveCaret(0, 1);
+  editor_->AppendAtEnd("\n");
+  EXPECT_EQ(editor_->CurrentLine(), 0);
+  EXPECT_FALSE(editor_->CaretInInput());
+  // Sent: the line stays as typed and ends; what follows comes after it.
+  EXPECT_EQ(editor_->TakeInputLine(), "Ann");
+  editor_->AppendAtEnd("got Ann\n");
+  editor_->MoveCaret(editor_->LineCount() - 1, 0);
+  QTest::keyClicks(sci_, "rest");
+  EXPECT_TRUE(editor_->EndInput()) << "text typed and not sent stays";
+  EXPECT_EQ(sci_->text().toStdString(), "C:>cmd\nname? 1 of 2\n100%\nAnn\ngot Ann\nrest");
+  editor_->AppendAtEnd(">");
+  EXPECT_TRUE(sci_->text().endsWith("rest>")) << "without input, text goes at the very end";
+}
+
+TEST_F(ConsoleEditorTest, HiddenInputShowsDotsAndNeverReachesTheSurface) {
+  editor_->AppendAtEnd("Password: ");
+  editor_->BeginInput();
+  editor_->MoveCaret(0, 10);
+  QTest::keyClicks(sci_, "se");
+  editor_->HideInput();  // what was typed before is hidden too
+  editor_->TypeHidden("cr\xC3\xA9");
+  editor_->EraseHidden();  // the whole character
+  editor_->TypeHidden("et");
+  const std::string dots =
+      "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2"
+      "\xE2\x80\xA2";
+  EXPECT_EQ(sci_->text().toStdString(), "Password: " + dots);
+  editor_->RunEditorCommand(cmd::kSelectAll);
+  editor_->RunEditorCommand(cmd::kCopy);
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "Password: " + dots);
+  EXPECT_EQ(editor_->TakeInputLine(), "secret");
+  EXPECT_EQ(sci_->text().toStdString(), "Password: ") << "nothing of it stays";
+  editor_->MoveCaret(0, 10);
+  QTest::keyClicks(sci_, "x");
+  editor_->HideInput();
+  EXPECT_FALSE(editor_->EndInput());
+  EXPECT_EQ(sci_->text().toStdString(), "Password: ");
+}
+
 TEST_F(ConsoleEditorTest, FindNextWrapsAndMarksDividersAndHighlightAreIndependent) {
   editor_->AppendAtEnd("alpha\nbeta\nAlpha beta alpha\ngamma");
   editor_->MoveCaret(0, 1);

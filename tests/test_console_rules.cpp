@@ -141,6 +141,80 @@ TEST_F(ConsoleRules, WhileBusyOnlyTheInputAtTheEndChangesAndAStoppedWaitPromptsO
   EXPECT_EQ(Text(), prompt_ + command + "\nabc\n" + prompt_ + "echo after\nafter\n" + prompt_);
 }
 
+// Typing to a running command: the line goes to it and stays as typed, output arriving while a
+// line is half typed goes in before it, Ctrl+D in an empty line ends the input, a paste sends
+// the lines it completes, and lines the command never read are kept.
+TEST_F(ConsoleRules, TypingGoesToTheRunningCommandAndStaysAsTyped) {
+  const auto ran = [&](const std::string& command) {
+    Type(command + "\r");
+    return session_.bBusy();
+  };
+  ASSERT_TRUE(ran("for i in 1 2; do echo $i; sleep 0.3; done; read x; echo got $x"));
+  Type("An");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().find("\n2\n") != std::string::npos; }));
+  EXPECT_EQ(LastLine(), "An");
+  Type("n\r");
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with("done; read x; echo got $x\n1\n2\nAnn\ngot Ann\n" + prompt_))
+      << Text();
+
+  ASSERT_TRUE(ran("cat"));
+  Type("abc\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().ends_with("abc\nabc\n"); }));
+  QTest::keyClick(sci_, Qt::Key_D, Qt::ControlModifier);
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with(prompt_ + "cat\nabc\nabc\n" + prompt_)) << Text();
+
+  ASSERT_TRUE(ran("read a; read b; echo $a-$b"));
+  QApplication::clipboard()->setText("x\ny\n");
+  editor_.RunEditorCommand(EditorCommand::kPaste);
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with("echo $a-$b\nx\ny\nx-y\n" + prompt_)) << Text();
+
+  ASSERT_TRUE(ran("sleep 0.5"));
+  Type("later\r");
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(session_.TakeUnreadInput(), std::vector<std::string>{"later"});
+  EXPECT_TRUE(Text().ends_with("sleep 0.5\nlater\n" + prompt_)) << Text();
+
+  int columns = 0, rows = 0;
+  editor_.SizeInCharacters(columns, rows);
+  Run("stty size");
+  EXPECT_TRUE(Text().ends_with("\n" + std::to_string(rows) + " " + std::to_string(columns) + "\n" +
+                               prompt_))
+      << Text();
+}
+
+// What the command does not want shown (its terminal's echo off, or a prompt asking for a
+// password) is typed as dots and leaves nothing of itself on the surface, on the clipboard or
+// in the history.
+TEST_F(ConsoleRules, APasswordTypedToACommandIsNeverShownNorKept) {
+  std::vector<std::string> kept;
+  session_.UseHistory({}, [&](const std::string& c) { kept.push_back(c); });
+  Type("read -s x; echo ${#x}\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session_.InputHidden(""); }));
+  Type("secret\r");
+  ASSERT_TRUE(Idle());
+  Type("printf 'Password: '; read y; echo ${#y}\r");  // the terminal echoes this one
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "Password: "; }));
+  Type("hunter2");
+  EXPECT_EQ(LastLine(),
+            "Password: \xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2"
+            "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2");
+  Type("\r");
+  ASSERT_TRUE(Idle());
+  editor_.RunEditorCommand(EditorCommand::kSelectAll);
+  const std::string copied = Copied();
+  EXPECT_TRUE(Text().ends_with("echo ${#x}\n6\n" + prompt_ + "printf 'Password: '; read y; echo " +
+                               "${#y}\nPassword: 7\n" + prompt_))
+      << Text();
+  for (const std::string& where : {Text(), copied}) {
+    EXPECT_EQ(where.find("secret"), std::string::npos);
+    EXPECT_EQ(where.find("hunter2"), std::string::npos);
+  }
+  EXPECT_EQ(kept.size(), 2u) << "a line typed to a command went into the history";
+}
+
 TEST_F(ConsoleRules, CdTakesQuotesEscapesAndHomeAndSaysWhyAFolderCannotBeEntered) {
   const std::string sub = home_ + "/sub";
   for (const char* name : {"two  spaces", "my folder", "sub/x", "locked"}) {

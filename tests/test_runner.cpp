@@ -232,7 +232,13 @@ TEST_F(RunnerRules, TheLastReadsGoOnAcrossTicksUntilTheStreamsEndOrTheirBounds) 
     }
     EXPECT_GE(std::chrono::steady_clock::now() - start, CommandRunner::kDrainLimit);
     EXPECT_GT(ticks, 2) << "the window's thread waited for the last reads";
-    EXPECT_EQ(all.size(), endless ? CommandRunner::kDrainBytes : 0u);
+    // The reader may have taken its share of a tick before the end was seen.
+    if (endless) {
+      EXPECT_GE(all.size(), CommandRunner::kDrainBytes);
+      EXPECT_LE(all.size(), CommandRunner::kDrainBytes + kPipeBytes);
+    } else {
+      EXPECT_EQ(all, "");
+    }
   }
 }
 
@@ -313,6 +319,37 @@ TEST_F(RunnerRules, InputNoOneReadsIsKeptAndSaidOnceAndNothingGoesToTheNextRun) 
   EXPECT_FALSE(runner_.SendInput("after\n"));
   Start();
   EXPECT_EQ(script.input, "read\n") << "a line of the last run reached the next";
+}
+
+TEST(TerminalText, OverstrikeShowsTheCharacterOnceAndAnyOtherBackspaceStays) {
+  const std::pair<S, S> cases[] = {
+      {"N\bNA\bAM\bME\bE [_\bF_\bI_\bL_\bE]", "NAME [FILE]"},  // bold, underline
+      {"\xC3\xA4\b\xC3\xA4 x\b_", "\xC3\xA4 x"},               // a wide character; x under a line
+      {"|\b/\b-", "-"},                                        // a spinner steps back
+      {"\bat start\n\bx", "\bat start\n\bx"},                  // nothing to step back over
+      {"\x06\b\t", "\x06\b\t"},
+  };
+  for (const auto& [written, shown] : cases) {
+    Overstrike o;
+    S filtered = o.Filter(written);
+    EXPECT_EQ(filtered + o.Flush(), shown) << written;
+  }
+  Overstrike split;  // a character and what strikes it over in two ticks
+  S filtered = split.Filter("ab\b");
+  filtered += split.Filter("_c");
+  EXPECT_EQ(filtered, "ab");
+  filtered += split.Filter("\b");
+  EXPECT_EQ(filtered + split.Flush(), "abc\b");
+}
+
+TEST(TerminalText, APromptAsksForASecretWhenItEndsInPasswordOrNamesAPassphrase) {
+  for (const char* asks : {"Password:", "[sudo] password for ann: x password: ", "PASSWORD:\t",
+                           "Enter passphrase for key '/home/a/.ssh/id': "}) {
+    EXPECT_TRUE(AsksForSecret(asks)) << asks;
+  }
+  for (const char* not_ : {"", "name? ", "password reset done", "Password: ok"}) {
+    EXPECT_FALSE(AsksForSecret(not_)) << not_;
+  }
 }
 
 }  // namespace

@@ -21,6 +21,8 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "console/CommandRunner.h"
 #include "console/OutputDecoder.h"
@@ -194,6 +196,63 @@ TEST(RealChildren, TheLastDrainIsBoundedAndAProgramLeftWritingRunsToItsEnd) {
   EXPECT_LE(out.size(), kPipeBytes + CommandRunner::kDrainBytes);
   EXPECT_TRUE(out.starts_with("started\n")) << out.substr(0, 100);
   EXPECT_TRUE(WaitUntil([&] { return Read(mark) == "0\n"; })) << "status " << Read(mark);
+}
+
+// Ticks until the run completes; its standard output. The input goes to it from the start.
+std::string Output(CommandRunner& runner, const std::string& line, const std::string& input = "",
+                   bool endInput = false) {
+  std::string out;
+  EXPECT_EQ(runner.Start({"/bin/sh", "-c", line}), 0u) << line;
+  if (!input.empty()) {
+    runner.SendInput(input);
+  }
+  if (endInput) {
+    runner.EndInput();
+  }
+  const auto start = Clock::now();
+  for (Result r; r.kind != Result::Complete && Clock::now() - start < 30s;
+       out += r.output.Text(Stream::Out)) {
+    std::this_thread::sleep_for(5ms);
+    r = runner.Tick();
+  }
+  return out;
+}
+
+// The terminal a command gets: its size, echo and line editing as the command sets them, what
+// it says of itself in the environment, the end of input, and the input it never read.
+TEST(Terminal, SizeEchoEnvironmentEndOfInputAndUnreadInput) {
+  test::ScopedEnv term("TERM", "xterm-256color"), pager("PAGER", "less");
+  CommandRunner runner;
+  runner.SetTerminalSize(123, 45);
+  EXPECT_EQ(Output(runner, "stty size; echo $TERM $PAGER $GIT_PAGER $MANPAGER"),
+            "45 123\ndumb cat cat cat\n");
+  // The line typed shows once: the terminal's echo of it is taken out.
+  EXPECT_EQ(Output(runner, "read x; echo got $x", "Ann\n"), "got Ann\n");
+  EXPECT_EQ(Output(runner, "cat", "abc\n", true), "abc\n");
+  // A command that reads one line of three: the two it never read are kept, in order.
+  EXPECT_EQ(Output(runner, "read x; sleep 0.3", "one\ntwo\nthree\n"), "");
+  EXPECT_EQ(runner.TakeUnreadInput(), (std::vector<std::string>{"two", "three"}));
+
+  test::FifoHold hold;
+  ASSERT_TRUE(hold.Ready());
+  const std::pair<std::string, TerminalState> modes[] = {
+      {"stty -echo", {true, false, true}},           // a password: hidden
+      {"stty -echo -icanon", {true, false, false}},  // key by key (readline): not hidden
+  };
+  for (const auto& [stty, state] : modes) {
+    hold.Hold();
+    ASSERT_EQ(runner.Start({"/bin/sh", "-c", stty + "; read x <" + hold.Path()}), 0u);
+    EXPECT_TRUE(WaitUntil([&] {
+      const TerminalState t = runner.Terminal();
+      return t.echo == state.echo && t.lines == state.lines;
+    })) << stty;
+    EXPECT_EQ(runner.Terminal().Hidden(), state.lines) << stty;
+    hold.Release();
+    while (runner.Tick().kind != Result::Complete) {
+      std::this_thread::sleep_for(5ms);
+    }
+  }
+  EXPECT_FALSE(runner.Terminal().present) << "no terminal while nothing runs";
 }
 
 TEST(InterpreterCommand, ShellFromTheEnvironmentAndAMissingOneFailsToStart) {
