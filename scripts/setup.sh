@@ -11,6 +11,8 @@ packages=(
   libgtest-dev googletest
   # end-to-end tests and screenshots: a virtual display, synthetic input, the clipboard
   xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
+  # a REPL and a program that buffers unless it writes to a terminal, for the input tests
+  python3
   # sanitizer and fuzzing runtimes
   clang libclang-rt-14-dev
   # the Debian package: CPack's library dependencies come from dpkg-shlibdeps, found with file
