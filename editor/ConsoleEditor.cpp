@@ -93,6 +93,7 @@ ConsoleEditor::ConsoleEditor(QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(surface_);
   setFocusProxy(surface_);
+  surface_->SetInputStart([this] { return std::max(inputStart_, 0L); });
   SetEditorFont(MonospaceFamily(),
                 QFontDatabase::systemFont(QFontDatabase::FixedFont).pointSizeF());
   connect(surface_,

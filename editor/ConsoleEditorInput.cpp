@@ -94,14 +94,17 @@ void ConsoleEditor::InsertOutput(long at, std::string_view text) {
     return;
   }
   inputStart_ += static_cast<long>(text.size());
-  // A caret or selection in the input stays with it, also at its very start; one in the output
-  // stays where it is.
+  // A caret or selection in the input stays with it, also at its very start, and the view
+  // follows the output down to it; one in the output stays where it is, and so does the view.
   const long shift = static_cast<long>(text.size());
   const long wantCaret = caret >= at ? caret + shift : caret;
   const long wantAnchor = anchor >= at ? anchor + shift : anchor;
   if (Send(Sci::SCI_GETCURRENTPOS) != wantCaret || Send(Sci::SCI_GETANCHOR) != wantAnchor) {
     Send(Sci::SCI_SETANCHOR, static_cast<uintptr_t>(wantAnchor));
     Send(Sci::SCI_SETCURRENTPOS, static_cast<uintptr_t>(wantCaret));  // does not scroll
+  }
+  if (caret >= at) {
+    Send(Sci::SCI_SCROLLCARET);
   }
 }
 

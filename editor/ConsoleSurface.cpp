@@ -312,7 +312,7 @@ void ConsoleSurface::mousePressEvent(QMouseEvent* e) {
     case Qt::MiddleButton:
       // Pasting the primary selection is typing: only on the input line of a writable surface.
       Send(SCI_SETEMPTYSELECTION, static_cast<uintptr_t>(pos));
-      if (isReadOnly() ||
+      if (isReadOnly() || (inputStart_ && pos < inputStart_()) ||
           Send(SCI_LINEFROMPOSITION, static_cast<uintptr_t>(pos)) != Send(SCI_GETLINECOUNT) - 1) {
         setFocus(Qt::MouseFocusReason);
         e->accept();

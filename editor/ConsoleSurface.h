@@ -9,6 +9,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <cstdint>
+#include <functional>
 
 namespace pelorin {
 
@@ -38,6 +39,9 @@ class ConsoleSurface : public QsciScintilla {
   ConsoleSurface(QWidget* owner);
 
   void SetEventSink(EditorEvents* sink) { sink_ = sink; }
+  // Where pasting may go at the earliest: before it lies output (while a command runs, the input
+  // typed to it begins there). Unset or 0: anywhere on the input line.
+  void SetInputStart(std::function<long()> inputStart) { inputStart_ = std::move(inputStart); }
 
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
 
@@ -74,6 +78,7 @@ class ConsoleSurface : public QsciScintilla {
   // A left press inside the selection would start a text drag; a drag can move text out of
   // history, so the moves of such a press are not passed on.
   bool pressInSelection_ = false;
+  std::function<long()> inputStart_;
 };
 
 }  // namespace pelorin
