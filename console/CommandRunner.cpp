@@ -43,6 +43,7 @@ SysError CommandRunner::Start(const InterpreterCommand& command) {
   overstrike_[0] = overstrike_[1] = Overstrike();
   echo_ = EchoFilter();
   input_.clear();
+  inputGiven_ = 0;
   endInput_ = false;
   inputRoom_ = kPipeBytes;
   inputRefused_ = refusalTold_ = false;
@@ -70,8 +71,14 @@ bool CommandRunner::SendInput(const std::string& line) {
     unread_ += line;
     return false;
   }
-  // The terminal echoes a line as it is given (or the command does, reading key by key): that
-  // copy is taken out of the output, since the surface shows the line as it was typed.
+  input_.push_back(line);
+  GiveInput();
+  return true;
+}
+
+// The terminal echoes a line as it is given (or the command does, reading key by key): that copy
+// is taken out of the output, since the surface shows the line as it was typed.
+void CommandRunner::ExpectEcho(const std::string& line) {
   const TerminalState terminal = child_->Terminal();
   if (terminal.present && (terminal.echo || !terminal.lines)) {
     std::string shown = line;
@@ -80,9 +87,6 @@ bool CommandRunner::SendInput(const std::string& line) {
     }
     echo_.Expect(std::move(shown));
   }
-  input_ += line;
-  GiveInput();
-  return true;
 }
 
 void CommandRunner::EndInput() {
@@ -128,8 +132,12 @@ std::vector<std::string> CommandRunner::TakeUnreadInput() {
 // rest waits for the next tick. The end of input follows the last byte.
 void CommandRunner::GiveInput() {
   while (!input_.empty() && inputRoom_ > 0 && !inputRefused_) {
-    const std::size_t count = std::min(input_.size(), inputRoom_);
-    const InputWritten w = child_->WriteInput(std::string_view(input_).substr(0, count));
+    const std::string& line = input_.front();
+    if (inputGiven_ == 0) {
+      ExpectEcho(line);
+    }
+    const std::size_t count = std::min(line.size() - inputGiven_, inputRoom_);
+    const InputWritten w = child_->WriteInput(std::string_view(line).substr(inputGiven_, count));
     if (w.refused) {
       inputRefused_ = true;
       break;
@@ -137,17 +145,32 @@ void CommandRunner::GiveInput() {
     if (w.bytes == 0) {
       return;  // full: the command has not taken what it was given yet
     }
-    input_.erase(0, w.bytes);
+    inputGiven_ += w.bytes;
     inputRoom_ -= std::min(inputRoom_, w.bytes);
+    if (inputGiven_ == line.size()) {
+      input_.pop_front();
+      inputGiven_ = 0;
+    }
   }
   if (inputRefused_) {
-    unread_ += std::exchange(input_, std::string());
+    unread_ += NotGiven();
     endInput_ = false;
     return;
   }
   if (input_.empty() && endInput_ && child_->EndInput()) {
     endInput_ = false;
   }
+}
+
+std::string CommandRunner::NotGiven() {
+  std::string rest;
+  std::size_t from = inputGiven_;  // the first line may have been given in part
+  for (const std::string& line : input_) {
+    rest.append(line, std::exchange(from, 0), std::string::npos);
+  }
+  input_.clear();
+  inputGiven_ = 0;
+  return rest;
 }
 
 void CommandRunner::Decode(std::vector<OutputChunk>& chunks, TickOutput& output) {
@@ -180,7 +203,7 @@ void CommandRunner::Finish(TickResult& result, bool ended) {
   pump_->Stop();
   // What the command never read waits in its terminal; what never reached it, here.
   std::string unread = ended ? child_->TakeUnreadInput() : std::string();
-  unread_ = unread + unread_ + std::exchange(input_, std::string());
+  unread_ = unread + unread_ + NotGiven();
   // A program the command left behind may still write: it must not die of that.
   child_->ReleaseReadEnds();
   pump_.reset();

@@ -10,6 +10,7 @@
 // most kPipeBytes a tick, without ever waiting for the command to take it.
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -86,6 +87,9 @@ class CommandRunner {
 
  private:
   void GiveInput();
+  void ExpectEcho(const std::string& line);
+  // Takes the input not given yet, as bytes.
+  std::string NotGiven();
   void Decode(std::vector<OutputChunk>& chunks, TickOutput& output);
   void Finish(TickResult& result, bool ended);
 
@@ -100,8 +104,10 @@ class CommandRunner {
   bool draining_ = false;
   int columns_ = 0;
   int rows_ = 0;
-  // Input not yet given: the bytes in order, then the end of input when asked for.
-  std::string input_;
+  // Input not yet given, line by line (the first one maybe in part), then the end of input when
+  // asked for.
+  std::deque<std::string> input_;
+  std::size_t inputGiven_ = 0;  // bytes of the first line given already
   bool endInput_ = false;
   std::size_t inputRoom_ = kPipeBytes;  // what the input may still take this tick
   bool inputRefused_ = false;

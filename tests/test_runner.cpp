@@ -288,6 +288,17 @@ TEST_F(RunnerRules, TheEchoOfALineIsShownOnceAndProgramOutputIsLeftAlone) {
   script.Add(Stream::Out, "c\r\nabc\n6*7\n42\n");
   AllRead();
   EXPECT_EQ(runner_.Tick().output.Text(Stream::Out), "abc\n42\n");
+  // A line that waits for room is echoed when it is given, however late.
+  script.inputRoom = 0;
+  runner_.SendInput("late\n");
+  for (int i = 0; i <= EchoFilter::kTicksToWait; ++i) {
+    runner_.Tick();
+  }
+  script.inputRoom = 1 << 20;
+  runner_.Tick();
+  script.Add(Stream::Out, "late\nafter\n");
+  AllRead();
+  EXPECT_EQ(runner_.Tick().output.Text(Stream::Out), "after\n");
   // An echo that never comes is given up: later output of the same text is shown.
   runner_.SendInput("never\n");
   for (int i = 0; i <= EchoFilter::kTicksToWait; ++i) {
