@@ -22,12 +22,15 @@ wait_for "name? "
 type_line 'Ann'
 wait_for $'Ann\ngot Ann\n'"$prompt"
 
+# Python's banner goes to standard error and its prompt to the terminal: written a moment apart,
+# they may show in either order. The line typed shows once: readline's echo of it is taken out.
 type_line 'python3'
 wait_for ">>> "
 type_line 'print(6*7)'
-wait_for $'>>> print(6*7)\n42\n>>> '
+wait_for $'print(6*7)\n42\n>>> '
 type_line 'exit()'
 wait_for $'>>> exit()\n'"$prompt"
+(($(count_of 'print(6*7)') == 1)) || fail "the line typed to python3 shows more than once"
 
 # The terminal echoes the line typed: shown once, then cat's copy.
 type_line 'cat'
