@@ -55,7 +55,7 @@ class FakeChild : public ChildProcess {
       return woken_ ||
              std::any_of(script.pending.begin(), script.pending.end(),
                          [&](auto& c) { return room[c.stream == Stream::Err] > 0; }) ||
-             (script.pending.empty() && script.streamsEnd);
+             (script.pending.empty() && script.streamsEnd && (room[0] > 0 || room[1] > 0));
     };
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (!readable()) {
@@ -143,12 +143,13 @@ class RunnerRules : public ::testing::Test {
   }
   void Start() { ASSERT_EQ(runner_.Start({}), 0u); }
   // Waits until the reader has read all it may (it reads as data arrives, until a stream's share
-  // of the tick is taken) and filed it for the next tick.
+  // of the tick is taken) and filed it for the next tick; or, once the streams end, all there was
+  // (the last reads are waited for by the tick itself).
   static void AllRead() {
     for (int i = 0; i < 30000; ++i) {
       {
         const std::lock_guard<std::mutex> lock(script.mutex);
-        if (script.readerIdle) {
+        if (script.readerIdle || (script.pending.empty() && script.streamsEnd)) {
           return;
         }
       }
