@@ -105,6 +105,16 @@ void frmShell::Form_Load(const QStringList& arguments) {
   contextKeys_->Add({QKeySequence(Qt::CTRL | Qt::Key_C),
                      [this] { return session_->bBusy() && !Editor_->HasSelectedText(); },
                      [this] { Interrupt(); }});
+  // Ctrl+D in the empty input of a running command ends the command's input, as at a terminal;
+  // everywhere else it opens the divider panel through its menu item, which always does.
+  contextKeys_->Add({QKeySequence(Qt::CTRL | Qt::Key_D),
+                     [this] {
+                       const QWidget* focus = QApplication::focusWidget();
+                       return focus != nullptr &&
+                              (focus == Editor_ || Editor_->isAncestorOf(focus)) &&
+                              promptInput_->Pending().TakesEndOfInput();
+                     },
+                     [this] { session_->EndInput(); }});
 
   // The session creates myConsole and handles its events itself.
   session_ = std::make_unique<ConsoleSession>(*Editor_, [this](const std::string& caption) {

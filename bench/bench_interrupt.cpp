@@ -4,6 +4,8 @@
 // runner's tick, and the time until the prompt is on the surface is taken; median of 5 runs.
 // Usage: bench_interrupt
 
+#include <stdlib.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -21,6 +23,9 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+#ifdef PELORIN_HELPER_FILE
+  ::setenv("PELORIN_HELPER", PELORIN_HELPER_FILE, 0);  // the build's helper, as the program's
+#endif
   pelorin::ConsoleEditor editor;
   editor.resize(900, 600);
   editor.show();
@@ -40,14 +45,13 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     QEventLoop loop;
     // Connected after the session's own handler: the prompt is written when this runs.
-    const auto done =
-        QObject::connect(&session.myConsole(), &pelorin::clsConsole::Complete,
-                         [&](const std::string&, const std::string&) {
-                           ms.push_back(clock.nsecsElapsed() / 1e6);
-                           promptShown = promptShown && editor.LineText(editor.LineCount() - 1) ==
-                                                            pelorin::ConsoleSession::Prompt();
-                           loop.quit();
-                         });
+    const auto done = QObject::connect(
+        &session.myConsole(), &pelorin::clsConsole::Complete, [&](const pelorin::TickOutput&) {
+          ms.push_back(clock.nsecsElapsed() / 1e6);
+          promptShown = promptShown && editor.LineText(editor.LineCount() - 1) ==
+                                           pelorin::ConsoleSession::Prompt();
+          loop.quit();
+        });
     // A little after the first tick, at a random point of the next one.
     QTimer::singleShot(pelorin::clsConsole::kTickMs + phase(random), [&] {
       clock.start();

@@ -24,6 +24,8 @@ include(GNUInstallDirs)
 set(PELORIN_PACKAGING_DIR "${PROJECT_SOURCE_DIR}/packaging")
 
 install(TARGETS pelorin RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+# The helper a command's terminal needs; the program looks for it in ../libexec/pelorin.
+install(TARGETS pelorin-helper RUNTIME DESTINATION "${CMAKE_INSTALL_LIBEXECDIR}/pelorin")
 install(FILES "${PELORIN_PACKAGING_DIR}/pelorin.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 foreach(size 16 32 48 64 128 256)

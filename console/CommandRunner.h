@@ -2,18 +2,25 @@
 #pragma once
 
 // The tick logic of the process runner, without Qt: one waited command at a time, polled by
-// calls to Tick (clsConsole makes them from a 200 ms timer). Each tick takes at most kPipeBytes
-// from each stream; the tick that finds the command ended reads the rest and completes, and so
-// does the first tick after StopWait, with that tick's text only.
+// calls to Tick (clsConsole makes them from a 200 ms timer). A reader thread (OutputPump) reads
+// the command's two streams as data arrives; each tick takes what came since the last one, at
+// most kPipeBytes of each stream, in arrival order. Once the command has ended the last reads go
+// on (bounded) across ticks, and the tick that sees them done completes; so does the first tick
+// after StopWait, with that tick's text only. Input typed to the command is given to it here, at
+// most kPipeBytes a tick, without ever waiting for the command to take it.
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "console/OutputDecoder.h"
+#include "console/OutputPump.h"
 #include "console/ProcessPlatform.h"
+#include "console/TerminalText.h"
 #include "platform/SysError.h"
 
 namespace pelorin {
@@ -25,18 +32,20 @@ class CommandRunner {
       std::function<SysError(const InterpreterCommand&, std::unique_ptr<ChildProcess>&)>;
   using DetachedStarter = std::function<SysError(const InterpreterCommand&)>;
 
-  // After the command has ended, how long and how much the last tick keeps reading per stream:
-  // a program the command left running in the background may hold the pipes open for ever, or
+  // After the command has ended, how long and how much the last reads take per stream: a
+  // program the command left running in the background may hold the pipes open for ever, or
   // write without end (`yes &`). What the command wrote before it ended is in the pipe, which
   // holds less than the byte bound, so none of it is lost.
   static constexpr std::chrono::milliseconds kDrainLimit{1000};
   static constexpr std::size_t kDrainBytes = 4 * kPipeBytes;
+  // How long the tick that sees the end waits for the last reads, which take no time unless a
+  // program left behind holds the streams; longer ones go on across the ticks.
+  static constexpr std::chrono::milliseconds kQuickEnd{20};
 
   struct TickResult {
     enum Kind { Output, Complete };
     Kind kind = Output;
-    std::string stdOut;  // UTF-8, complete characters only
-    std::string stdErr;
+    TickOutput output;
     // How the command ended, on the Complete of a command seen ending (not after StopWait).
     std::optional<ExitStatus> exit;
   };
@@ -62,22 +71,51 @@ class CommandRunner {
   void Interrupt();
   bool Running() const { return child_ != nullptr; }
 
+  // Gives a line (its line end included) to the command's standard input; what does not fit now
+  // is given at the next ticks, in order. False when there is no command that could still read it
+  // (none runs, or it has ended): the line is then kept with the unread input.
+  bool SendInput(const std::string& line);
+  // Ends the command's input once everything sent before has been given (Ctrl+D at a terminal).
+  void EndInput();
+  // The command's terminal as it has set it; no terminal while nothing runs.
+  TerminalState Terminal();
+  // The console's size in characters, for the terminal of this run and of the next ones.
+  void SetTerminalSize(int columns, int rows);
+  // After a completion: the lines given to the run that it never read, and those that could not
+  // be given, in the order they were sent, without their line ends. Taking them empties the list.
+  std::vector<std::string> TakeUnreadInput();
+
   // One poll. Call only while Running(); otherwise it returns an empty Complete.
   TickResult Tick();
 
  private:
-  // Reads count bytes in chunks of at most kPipeBytes and appends the decoded text; a failed
-  // chunk is skipped. Returns whether any byte was read.
-  bool ReadCounted(Stream stream, std::size_t count, OutputDecoder& decoder, std::string& text);
-  void Finish(TickResult& result);
+  void GiveInput();
+  void ExpectEcho(const std::string& line);
+  // Takes the input not given yet, as bytes.
+  std::string NotGiven();
+  void Decode(std::vector<OutputChunk>& chunks, TickOutput& output);
+  void Finish(TickResult& result, bool ended);
 
   ChildStarter startChild_;
   DetachedStarter startDetached_;
   std::unique_ptr<ChildProcess> child_;
-  std::unique_ptr<OutputDecoder> outDecoder_;
-  std::unique_ptr<OutputDecoder> errDecoder_;
+  std::unique_ptr<OutputPump> pump_;
+  std::unique_ptr<OutputDecoder> decoders_[2];
+  Overstrike overstrike_[2];
+  EchoFilter echo_;
   bool stopWait_ = false;
-  std::string raw_;  // reused by every read, so a tick allocates nothing but its text
+  bool draining_ = false;
+  int columns_ = 0;
+  int rows_ = 0;
+  // Input not yet given, line by line (the first one maybe in part), then the end of input when
+  // asked for.
+  std::deque<std::string> input_;
+  std::size_t inputGiven_ = 0;  // bytes of the first line given already
+  bool endInput_ = false;
+  std::size_t inputRoom_ = kPipeBytes;  // what the input may still take this tick
+  bool inputRefused_ = false;
+  bool refusalTold_ = false;
+  std::string unread_;
 };
 
 }  // namespace pelorin

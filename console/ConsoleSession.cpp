@@ -4,12 +4,14 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <limits>
 
 #include "console/CdCommand.h"
 #include "console/CommandLine.h"
 #include "console/ConsoleLog.h"
 #include "console/ConsoleView.h"
 #include "console/ProcessPlatform.h"
+#include "console/TerminalText.h"
 #include "console/Utf8.h"
 #include "platform/Directory.h"
 #include "platform/LineEnd.h"
@@ -23,6 +25,7 @@ namespace {
 
 constexpr std::string_view kCaptionSuffix = " - Pelorin";
 constexpr std::string_view kBusyCaption = "Working... - Pelorin";
+constexpr std::string_view kInputRefused = "The command does not read input";
 
 // Names as the platform's interpreter compares them: cmd without regard to case.
 bool NamesMatch(std::string_view a, std::string_view b) {
@@ -42,12 +45,9 @@ ConsoleSession::ConsoleSession(ConsoleView& view, CaptionSetter setCaption)
       shell_(PlatformQuoting(), PlatformFolderCalls(), CommandEnvironment(PlatformQuoting())),
       programs_(PlatformQuoting()) {
   QObject::connect(&myConsole_, &clsConsole::OutputReceived, &myConsole_,
-                   [this](const std::string& out, const std::string& err) {
-                     myConsole_OutputReceived(out, err);
-                   });
-  QObject::connect(
-      &myConsole_, &clsConsole::Complete, &myConsole_,
-      [this](const std::string& out, const std::string& err) { myConsole_Complete(out, err); });
+                   [this](const TickOutput& output) { myConsole_OutputReceived(output); });
+  QObject::connect(&myConsole_, &clsConsole::Complete, &myConsole_,
+                   [this](const TickOutput& output) { myConsole_Complete(output); });
   Completion();  // the programs on PATH are read from the start, for the first Tab
 }
 
@@ -96,10 +96,13 @@ void ConsoleSession::SetIdleCaption() {
   setCaption_(ShownPath(CurrentDirectory()).append(kCaptionSuffix));
 }
 
-// Every prompt is followed by this: the input starts behind it, and what waits goes on.
-void ConsoleSession::PlaceCaretAfterPrompt() {
+// Every prompt is followed by this: the input starts behind it (or, when what the user typed to
+// the command before stands behind the prompt, the caret goes behind that), and what waits goes
+// on.
+void ConsoleSession::PlaceCaretAfterPrompt(bool afterTyped) {
   promptLine_ = view_.LineCount() - 1;
-  view_.MoveCaret(promptLine_, static_cast<int>(utf8::Utf16Length(Prompt())));
+  view_.MoveCaret(promptLine_, afterTyped ? std::numeric_limits<int>::max()
+                                          : static_cast<int>(utf8::Utf16Length(Prompt())));
   if (!bBusy_) {
     ContinueQueue();
   }
@@ -206,15 +209,14 @@ void ConsoleSession::RunThroughInterpreter(const std::string& line) {
   view_.SetReadOnly(true);
   bBusy_ = true;
   setCaption_(std::string(kBusyCaption));
+  PassOnTerminalSize();
   const SysError rc = myConsole_.RunCommand(CommandFor(line));
   if (rc == 0) {
-    // Output and completion arrive through the runner's events; what was typed ahead while
-    // the lines before ran is held below the output.
-    if (!typedAhead_.empty()) {
-      view_.HoldInput(typedAhead_);
-      typedAhead_.clear();
-    }
-    return;
+    // What the user types from now on goes to the command; what was typed ahead while the lines
+    // before ran waits for the lines still queued.
+    view_.BeginInput();
+    view_.MoveCaret(view_.LineCount() - 1, std::numeric_limits<int>::max());
+    return;  // output and completion arrive through the runner's events
   }
   bBusy_ = false;
   view_.SetReadOnly(false);
@@ -312,12 +314,14 @@ void ConsoleSession::DropQueue() {
 void ConsoleSession::Interrupt() {
   DropQueue();
   if (bBusy_) {
+    dropUnread_ = true;
     myConsole_.Interrupt();
   }
 }
 
 void ConsoleSession::StopWait() {
   DropQueue();
+  dropUnread_ = bBusy_;
   myConsole_.StopWait();
 }
 
@@ -341,27 +345,42 @@ bool ConsoleSession::Tell(const std::string& line) {
   return true;
 }
 
-void ConsoleSession::myConsole_OutputReceived(const std::string& stdOut,
-                                              const std::string& stdErr) {
-  view_.SetReadOnly(false);
-  view_.ApplyOutput(composer_.Feed(stdOut, stdErr));
-  // A selection made while the command runs stays for Ctrl+C to copy (without one, Ctrl+C
-  // interrupts the command), and input typed meanwhile keeps its caret: the caret goes back to
-  // the last line only when neither is there.
-  if (!view_.HasSelectedText() && !view_.HoldsInput()) {
-    view_.MoveCaret(view_.LineCount() - 1, 0);
-  }
-  view_.SetReadOnly(true);
+void ConsoleSession::PassOnTerminalSize() {
+  int columns = 0;
+  int rows = 0;
+  view_.SizeInCharacters(columns, rows);
+  myConsole_.SetTerminalSize(columns, rows);
 }
 
-void ConsoleSession::myConsole_Complete(const std::string& stdOut, const std::string& stdErr) {
+void ConsoleSession::ShowOutput(const OutputEdits& edits, const TickOutput& output) {
+  view_.ApplyOutput(edits);
+  if (output.inputRefused) {
+    view_.ApplyOutput(composer_.Notice(kInputRefused));
+  }
+}
+
+void ConsoleSession::myConsole_OutputReceived(const TickOutput& output) {
+  view_.SetReadOnly(false);
+  ShowOutput(composer_.Feed(output), output);
+  // A selection made while the command runs stays for Ctrl+C to copy (without one, Ctrl+C
+  // interrupts the command), and so does a caret in what the user is typing to the command;
+  // otherwise the caret goes to the end, behind the output, where typing goes to the command.
+  if (!view_.HasSelectedText() && !view_.CaretInInput()) {
+    view_.MoveCaret(view_.LineCount() - 1, std::numeric_limits<int>::max());
+  }
+  view_.SetReadOnly(true);
+  PassOnTerminalSize();
+}
+
+void ConsoleSession::myConsole_Complete(const TickOutput& output) {
   bBusy_ = false;
   view_.SetReadOnly(false);
   SetIdleCaption();
-  typedAhead_ += view_.TakeHeldInput();
-  view_.ApplyOutput(composer_.Finish(stdOut, stdErr));
+  ShowOutput(composer_.Finish(output), output);
+  const std::vector<std::string> unread = myConsole_.TakeUnreadInput();
+  std::string tail = composer_.AtLineStart() ? std::string() : std::string(LineEnd());
   if (dropped_ > 0) {
-    AppendOwnLine(DroppedNote(dropped_));
+    tail.append(DroppedNote(dropped_)).append(LineEnd());
     dropped_ = 0;
   }
   if (const std::optional<ExitStatus>& status = myConsole_.LastExitStatus();
@@ -370,8 +389,39 @@ void ConsoleSession::myConsole_Complete(const std::string& stdOut, const std::st
     view_.MarkFailure(commandLine_, text);
     qCDebug(lcConsole, "failure mark at line %d: %s", commandLine_ + 1, text.c_str());
   }
-  AppendShortPrompt();
-  PlaceCaretAfterPrompt();
+  // What the command never read runs next, as at a terminal; after an interrupt or a stop the
+  // queue was dropped, and so is that.
+  if (!unread.empty()) {
+    if (dropUnread_) {
+      tail.append(DroppedNote(unread.size())).append(LineEnd());
+    } else {
+      queue_.PutFirst(unread);
+    }
+  }
+  dropUnread_ = false;
+  // The prompt goes before what the user was typing, which then stands behind it.
+  AppendText(tail + Prompt());
+  PlaceCaretAfterPrompt(view_.EndInput());
+}
+
+void ConsoleSession::SendInput(const std::string& line, bool shown) {
+  if (!bBusy_) {
+    return;
+  }
+  if (shown) {
+    composer_.LineEndedByInput();
+  }
+  myConsole_.SendInput(line + LineEnd());
+}
+
+void ConsoleSession::EndInput() {
+  if (bBusy_) {
+    myConsole_.EndInput();
+  }
+}
+
+bool ConsoleSession::InputHidden(std::string_view lineBeforeInput) {
+  return (bBusy_ && myConsole_.Terminal().Hidden()) || AsksForSecret(lineBeforeInput);
 }
 
 void ConsoleSession::DirLS_FolderChange(const std::string& path) {

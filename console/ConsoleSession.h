@@ -12,8 +12,9 @@
 //
 // Each line runs in an interpreter of its own; what a shell keeps between lines (variables, the
 // folder before, the folder stack) the session keeps (ShellState) and gives every command.
-// Lines entered while a command runs, and the lines of a paste behind the first, wait in a
-// queue and run one after another, each written behind its own prompt when its turn comes.
+// Lines typed to a running command go to its standard input; those it never read, and the lines
+// of a paste behind the first, wait in a queue and run one after another, each written behind
+// its own prompt when its turn comes.
 
 #include <functional>
 #include <string>
@@ -85,17 +86,30 @@ class ConsoleSession {
   // Handler of the folder tree's FolderChange: path is the chosen folder's full path.
   void DirLS_FolderChange(const std::string& path);
 
+  // Input to the waited command. SendInput gives it a line the user typed (its line end is
+  // added); shown: the line stays on the surface as typed and ends the surface's last line
+  // (hidden input leaves nothing). Sent lines are not command history. EndInput ends the
+  // command's input, as Ctrl+D at a terminal.
+  void SendInput(const std::string& line, bool shown);
+  void EndInput();
+  // What is typed now is not to be shown: the command's terminal does not echo it while taking
+  // lines (a password), or the output's last line, lineBeforeInput, asks for a password or a
+  // passphrase.
+  bool InputHidden(std::string_view lineBeforeInput);
+
   // The current directory as shown (ShownPath) followed by ">".
   static std::string Prompt();
 
  private:
-  void myConsole_OutputReceived(const std::string& stdOut, const std::string& stdErr);
-  void myConsole_Complete(const std::string& stdOut, const std::string& stdErr);
+  void myConsole_OutputReceived(const TickOutput& output);
+  void myConsole_Complete(const TickOutput& output);
+  void ShowOutput(const OutputEdits& edits, const TickOutput& output);
+  void PassOnTerminalSize();
 
   void AppendLongPrompt();
   void AppendShortPrompt();
   void AppendOwnLine(const std::string& text);
-  void PlaceCaretAfterPrompt();
+  void PlaceCaretAfterPrompt(bool afterTyped = false);
   void SetIdleCaption();
   void Execute(std::string line);
   bool ShowBuiltin(const BuiltinResult& result);
@@ -117,7 +131,9 @@ class ConsoleSession {
   CommandQueue queue_;
   bool nextQueued_ = false;  // a run of the next waiting line is on its way
   std::size_t dropped_ = 0;  // lines dropped while a command ran, said at its end
-  // Typed while a command ran and kept for the input line until the lines waiting have run.
+  bool dropUnread_ = false;  // the running command was interrupted or left: its unread lines go
+  // Typed behind a prompt whose turn a waiting line took: back on the input line once the lines
+  // waiting have run.
   std::string typedAhead_;
   int promptLine_ = 0;
   int commandLine_ = 0;  // the prompt line of the command running or last run

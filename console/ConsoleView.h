@@ -37,12 +37,16 @@ class ConsoleView {
   // Marks line, the prompt line of a command that failed; text says how (exit status 3).
   virtual void MarkFailure(int line, const std::string& text) = 0;
 
-  // Input typed while a command runs stays at the very end, below the output, which goes in
-  // before it (ApplyOutput). HoldInput puts text there with the caret behind it; TakeHeldInput
-  // removes it from the surface and hands it back.
-  virtual bool HoldsInput() const = 0;
-  virtual void HoldInput(std::string_view text) = 0;
-  virtual std::string TakeHeldInput() = 0;
+  // While a command runs the user may type to it at the very end: from BeginInput on, whatever
+  // is written to the surface goes in before that input, which stays last, untouched, with the
+  // caret and selection in it kept. EndInput ends that: text typed and not sent stays where it
+  // is, now at the end of the last line (hidden input is removed); true when there is some.
+  virtual void BeginInput() = 0;
+  virtual bool EndInput() = 0;
+  // The caret is in the input typed to the command.
+  virtual bool CaretInInput() const = 0;
+  // How many characters of the surface's font fit across and down the visible text.
+  virtual void SizeInCharacters(int& columns, int& rows) const = 0;
 };
 
 }  // namespace pelorin

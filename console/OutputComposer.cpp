@@ -23,18 +23,58 @@ void OutputComposer::Restart() {
   lineBytes_ = 0;
 }
 
-OutputEdits OutputComposer::Feed(std::string_view out, std::string_view err) {
+OutputEdits OutputComposer::Feed(const TickOutput& tick) {
   OutputEdits edits;
   edits_ = &edits;
   lineStart_ = std::string::npos;
-  out_.filter.Feed(out, out_);
-  err_.filter.Feed(err, err_);
+  for (const TextChunk& chunk : tick.chunks) {
+    StreamSide& side = chunk.stream == Stream::Out ? out_ : err_;
+    side.filter.Feed(chunk.text, side);
+  }
   edits_ = nullptr;
   return edits;
 }
 
+OutputEdits OutputComposer::Feed(std::string_view out, std::string_view err) {
+  TickOutput tick;
+  tick.Add(Stream::Out, std::string(out));
+  tick.Add(Stream::Err, std::string(err));
+  return Feed(tick);
+}
+
 OutputEdits OutputComposer::Finish(std::string_view out, std::string_view err) {
-  OutputEdits edits = Feed(out, err);
+  TickOutput tick;
+  tick.Add(Stream::Out, std::string(out));
+  tick.Add(Stream::Err, std::string(err));
+  return Finish(tick);
+}
+
+void OutputComposer::LineEndedByInput() {
+  for (StreamSide* side : {&out_, &err_}) {
+    side->crPending = side->returnPending = side->interrupted = false;
+  }
+  owner_ = Owner::None;
+  continued_ = false;
+  lineBytes_ = 0;
+}
+
+OutputEdits OutputComposer::Notice(std::string_view text) {
+  OutputEdits edits;
+  edits_ = &edits;
+  lineStart_ = std::string::npos;
+  if (owner_ != Owner::None) {
+    Side(owner_).interrupted = true;
+    Side(owner_).returnPending = false;
+    EndLine();
+  }
+  AppendRaw(text, TextStyle{});
+  EndLine();
+  edits_ = nullptr;
+  return edits;
+}
+
+OutputEdits OutputComposer::Finish(const TickOutput& tick) {
+  OutputEdits edits = Feed(tick);
   edits_ = &edits;
   for (StreamSide* side : {&out_, &err_}) {
     side->filter.Finish(*side);

@@ -7,8 +7,7 @@
 //   the two streams never share a line: when one stream's text arrives while the other's line
 //   is unfinished, a new line begins, and the interrupted stream goes on on a line of its own
 //   (a line end it writes next only closes what is already closed, so it adds no empty line).
-//   Within one tick standard output comes first: the runner cannot know the order between the
-//   two pipes.
+//   The streams' text comes in the order it arrived.
 // - LF and CR LF end a line; every line end written is the program's own (LineEnd()).
 // - A CR not followed by LF returns to the start of the current line (after the label of an
 //   error line): the next text of that stream replaces the line, all the surface lines it was
@@ -34,6 +33,7 @@
 #include "console/CommandLine.h"
 #include "console/EscapeFilter.h"
 #include "console/OutputEdits.h"
+#include "console/StreamText.h"
 #include "console/TextStyle.h"
 #include "platform/LineEnd.h"
 
@@ -54,11 +54,20 @@ class OutputComposer {
   // last line is empty, and nothing of an earlier run is held.
   void Restart();
 
-  // One tick's text (UTF-8, complete characters), standard output first.
-  OutputEdits Feed(std::string_view out, std::string_view err);
+  // One tick's text (UTF-8, complete characters), in the order it arrived.
+  OutputEdits Feed(const TickOutput& tick);
   // The last tick's text; then what nothing can complete any more is settled: an unfinished
   // sequence is dropped, a final CR leaves its line as it stands.
+  OutputEdits Finish(const TickOutput& tick);
+  // The same for a tick that holds standard output, then standard error.
+  OutputEdits Feed(std::string_view out, std::string_view err);
   OutputEdits Finish(std::string_view out, std::string_view err);
+
+  // The user ended the surface's last line (a line typed to the command, shown as typed): the
+  // output goes on on a line of its own.
+  void LineEndedByInput();
+  // A line of the console's own among the output, after the output's unfinished line if any.
+  OutputEdits Notice(std::string_view text);
 
   // Whether the surface's last line is empty as far as this output goes: a prompt may follow
   // directly. False after output without a final line end (the prompt then needs one first).

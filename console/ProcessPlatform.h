@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The platform half of the process runner: one child process whose standard output and standard
-// error go into two pipes, polled without blocking. ProcessPlatform_posix.cpp and
+// The platform half of the process runner: one child process whose output is read as it comes
+// and whose input is given without blocking. ProcessPlatform_posix.cpp and
 // ProcessPlatform_win32.cpp implement it; nothing here uses Qt.
 
 #include <chrono>
@@ -11,17 +11,24 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/ExitStatus.h"
+#include "console/StreamText.h"
 #include "platform/SysError.h"
 
 namespace pelorin {
 
-// Size asked of the system for each pipe, and the largest amount taken from a stream per read.
+// Size asked of the system for each pipe, and the largest amount taken from a stream per tick.
 inline constexpr std::size_t kPipeBytes = 30720;
 
-enum class Stream { Out, Err };
+// Bytes one stream gave, as they came: a run's output is a sequence of these in arrival order.
+struct OutputChunk {
+  Stream stream = Stream::Out;
+  std::string bytes;
+  friend bool operator==(const OutputChunk&, const OutputChunk&) = default;
+};
 
 // How one typed line is run by the system's command interpreter.
 // Windows: program is %ComSpec% (empty when unset), switchText " /s /c ", and the command line
@@ -40,11 +47,32 @@ struct InterpreterCommand {
 // Reads the interpreter from the environment of this process.
 InterpreterCommand MakeInterpreterCommand(const std::string& line);
 
-// One waited run. Standard input is the null device; the child inherits only the pipes' write
-// ends and starts with default signal handling, in a session and process group of its own (so a
-// terminal's signals to the window never reach it) or, on Windows, in a job object of its own.
-// Destroying the object releases the read ends still held (ReleaseReadEnds) and makes sure the
-// child is reaped once it ends, without waiting for it here.
+// What the command has made of its terminal. Windows gives a pipe, never a terminal.
+struct TerminalState {
+  bool present = false;  // standard input and output are a terminal
+  bool echo = true;      // the terminal shows what is typed
+  bool lines = true;     // input is taken a line at a time (off: key by key, as readline reads)
+  // Typed input the command does not want shown: echo off for a line (sudo, ssh, read -s).
+  bool Hidden() const { return present && !echo && lines; }
+};
+
+// What became of bytes given to the command's standard input.
+struct InputWritten {
+  std::size_t bytes = 0;  // taken; the rest would have waited, and waits with the caller
+  bool refused = false;   // nothing reads it any more (the input is closed)
+};
+
+// One waited run. On POSIX standard input and output are a terminal of their own (the command's
+// controlling terminal, TERM=dumb, pagers printing straight through) and standard error a pipe;
+// on Windows all three are pipes. The child inherits only those and starts with default signal
+// handling, in a session of its own (so a terminal's signals to the window never reach it) or,
+// on Windows, in a job object of its own. Destroying the object releases the read ends still
+// held (ReleaseReadEnds) and makes sure the child is reaped once it ends, without waiting for it
+// here.
+//
+// Threads: output is read by one reader thread (ReadOutput, WakeReader) while the window's
+// thread polls, writes input and asks about the terminal; ReleaseReadEnds and TakeUnreadInput
+// come only after the reader has stopped.
 class ChildProcess {
  public:
   virtual ~ChildProcess() = default;
@@ -54,28 +82,39 @@ class ChildProcess {
   // How it ended, once HasEnded has seen it end; nothing while it runs or when the system
   // cannot say.
   virtual std::optional<ExitStatus> Status() const { return std::nullopt; }
-  // Bytes waiting in the stream's pipe, at most kPipeBytes; 0 when none or when asking failed.
-  virtual std::size_t Available(Stream stream) = 0;
-  // Reads up to count raw bytes and appends them; false when the read failed.
-  virtual bool Read(Stream stream, std::size_t count, std::string& appendTo) = 0;
-  // Reads both streams until every holder of the write ends has closed them, until limit has
-  // passed, or until maxBytes have been taken from a stream (that stream is then left alone),
-  // whichever comes first. A background program that keeps the pipes open, or keeps writing,
-  // cannot hold the caller longer than limit nor fill more than maxBytes per stream.
-  virtual void Drain(std::chrono::milliseconds limit, std::size_t maxBytes, std::string& out,
-                     std::string& err) = 0;
-  // Gives up both read ends; later reads fail. A writer left behind is never stopped by it:
-  // POSIX hands a pipe that still has writers to a small process of its own session, which
-  // reads and throws away what arrives until the last writer has closed it, and outlives this
-  // process (a closed pipe would kill the writer with SIGPIPE). Windows closes the read ends: a
-  // later write fails with ERROR_NO_DATA, and the writer carries on.
+  // Waits at most `wait` for output on the streams that still have room and reads what is
+  // there, at most room[i] bytes of stream i, appending it to chunks in the order it came. A
+  // stream with no room is not read at all, so its writer is held back by the full pipe. Sets
+  // ended[i] once stream i reached its end (every writer gone) or failed. Returns early when
+  // WakeReader is called.
+  virtual void ReadOutput(const std::size_t room[2], std::chrono::milliseconds wait,
+                          std::vector<OutputChunk>& chunks, bool ended[2]) = 0;
+  // Any thread: a ReadOutput waiting now, or the next one, returns at once.
+  virtual void WakeReader() = 0;
+  // Gives bytes to the command's standard input without waiting: what does not fit now is left.
+  virtual InputWritten WriteInput(std::string_view bytes) = 0;
+  // Ends the command's input, as Ctrl+D does at a terminal. False when that has to wait (the
+  // input is full); call again later.
+  virtual bool EndInput() = 0;
+  virtual TerminalState Terminal() = 0;
+  // The terminal's size in characters (nothing without a terminal).
+  virtual void SetTerminalSize(int columns, int rows) = 0;
+  // After the end: the input given to the command that it never read, as it was given.
+  virtual std::string TakeUnreadInput() = 0;
+  // Gives up the read ends (and the input); later reads fail. A writer left behind is never
+  // stopped by it: POSIX hands what still has writers to a small helper process of its own
+  // session (not a copy of this one), which reads and throws away what arrives until the last
+  // writer has closed it, and outlives this process (a closed pipe would kill the writer with
+  // SIGPIPE, a closed terminal hang it up). Windows closes the read ends: a later write fails
+  // with ERROR_NO_DATA, and the writer carries on.
   virtual void ReleaseReadEnds() = 0;
   // Asks the child and everything it started to stop. POSIX: the first call sends SIGINT to its
   // process group, every later call SIGKILL (a program may ignore SIGINT, and a shell starts its
   // background jobs with SIGINT ignored). Windows: ends the whole process tree at once. Does
   // nothing once the child has been seen ended.
   virtual void Interrupt() = 0;
-  // The system's identifier of the child, for diagnostics and tests; 0 when unknown.
+  // The system's identifier of the child, for diagnostics and tests; 0 when unknown. On POSIX
+  // the process that leads the command's session.
   virtual std::int64_t ProcessId() const { return 0; }
 };
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,14 +14,16 @@
 #include <thread>
 #include <vector>
 
+#include "console/ChildSpawn_posix.h"
 #include "console/PipeDrainer_posix.h"
 #include "console/ProcessPlatform.h"
+#include "console/Terminal_posix.h"
 
 extern char** environ;
 
 namespace pelorin {
 
-namespace {
+namespace posix {
 
 void CloseFd(int& fd) {
   if (fd >= 0) {
@@ -28,6 +31,8 @@ void CloseFd(int& fd) {
     fd = -1;
   }
 }
+
+namespace {
 
 // A pipe end must not land on 0, 1 or 2 (possible when this process was started with them
 // closed): the child's dup2 onto those numbers would then overwrite one pipe with the other.
@@ -43,6 +48,8 @@ SysError MoveAboveStdio(int& fd) {
   fd = moved;
   return 0;
 }
+
+}  // namespace
 
 // A pipe whose ends are closed on exec, so that a child gets only the ends it is given by dup2.
 SysError MakePipe(int ends[2]) {
@@ -64,6 +71,8 @@ SysError MakePipe(int ends[2]) {
   ::fcntl(ends[0], F_SETFL, ::fcntl(ends[0], F_GETFL) | O_NONBLOCK);
   return 0;
 }
+
+namespace {
 
 // Spawn attributes every child gets: an empty signal mask and every catchable signal at its
 // default action, whatever this process ignores or blocks (SIGPIPE above all).
@@ -108,37 +117,10 @@ class SpawnAttr {
   posix_spawnattr_t attr_;
 };
 
-// What a child's descriptors become. Every child gets its three standard streams and nothing
-// else: whatever else is open here (inherited from whoever started this process, or opened
-// without close-on-exec) is closed in the child, after the standard streams are in place.
-class FileActions {
- public:
-  FileActions() { ::posix_spawn_file_actions_init(&actions_); }
-  ~FileActions() { ::posix_spawn_file_actions_destroy(&actions_); }
-  FileActions(const FileActions&) = delete;
-  FileActions& operator=(const FileActions&) = delete;
-  posix_spawn_file_actions_t* get() { return &actions_; }
-
- private:
-  posix_spawn_file_actions_t actions_;
-};
-
-// The child's environment: the command's own when it has one (storage holds the pointers),
-// else this process's.
-char** EnvironmentOf(const InterpreterCommand& command, std::vector<char*>& storage) {
-  if (command.environment.empty()) {
-    return environ;
-  }
-  storage.clear();
-  for (const std::string& entry : command.environment) {
-    storage.push_back(const_cast<char*>(entry.c_str()));
-  }
-  storage.push_back(nullptr);
-  return storage.data();
-}
+}  // namespace
 
 SysError Spawn(pid_t& pid, const std::vector<std::string>& args, FileActions& actions,
-               bool searchPath, char** envp = environ) {
+               bool searchPath, const std::vector<std::string>* environment) {
   ::posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
@@ -146,18 +128,20 @@ SysError Spawn(pid_t& pid, const std::vector<std::string>& args, FileActions& ac
     argv.push_back(const_cast<char*>(a.c_str()));
   }
   argv.push_back(nullptr);
+  std::vector<char*> envp;
+  if (environment) {
+    envp.reserve(environment->size() + 1);
+    for (const std::string& e : *environment) {
+      envp.push_back(const_cast<char*>(e.c_str()));
+    }
+    envp.push_back(nullptr);
+  }
   SpawnAttr attr;
   const auto fn = searchPath ? ::posix_spawnp : ::posix_spawn;
-  return static_cast<SysError>(
-      fn(&pid, args[0].c_str(), actions.get(), attr.get(), argv.data(), envp));
+  return static_cast<SysError>(fn(&pid, args[0].c_str(), actions.get(), attr.get(), argv.data(),
+                                  environment ? envp.data() : environ));
 }
 
-std::vector<std::string> InterpreterArgs(const InterpreterCommand& command) {
-  return {command.program, command.switchText, command.line};
-}
-
-// Waits for the child on a thread of its own, so that it never stays a zombie and nobody waits
-// for it here.
 void ReapInBackground(pid_t pid) {
   try {
     std::thread([pid] {
@@ -170,9 +154,99 @@ void ReapInBackground(pid_t pid) {
   }
 }
 
+}  // namespace posix
+
+namespace {
+
+using posix::CloseFd;
+using posix::FileActions;
+using posix::ReapInBackground;
+using posix::Spawn;
+
+std::vector<std::string> InterpreterArgs(const InterpreterCommand& command) {
+  return {command.program, command.switchText, command.line};
+}
+
+// The file an interpreter name stands for, found as posix_spawnp finds it, so that a missing
+// interpreter fails the start here rather than in the helper that runs it.
+SysError FindProgram(const std::string& name, std::string& file) {
+  const auto usable = [](const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+      return static_cast<SysError>(errno);
+    }
+    if (!S_ISREG(st.st_mode) || ::access(path.c_str(), X_OK) != 0) {
+      return static_cast<SysError>(EACCES);
+    }
+    return SysError{0};
+  };
+  if (name.empty()) {
+    return ENOENT;
+  }
+  if (name.find('/') != std::string::npos) {
+    file = name;
+    return usable(name);
+  }
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path ? path : "/bin:/usr/bin";
+  SysError first = ENOENT;
+  for (std::size_t start = 0; start <= dirs.size();) {
+    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
+    const std::string candidate = dir + "/" + name;
+    const SysError rc = usable(candidate);
+    if (rc == 0) {
+      file = candidate;
+      return 0;
+    }
+    if (rc == EACCES) {
+      first = EACCES;
+    }
+    start = end + 1;
+  }
+  return first;
+}
+
+// A descriptor the window's thread may use to wake the reader thread from its wait.
+class WakePipe {
+ public:
+  WakePipe() {
+    if (::pipe2(ends_, O_CLOEXEC | O_NONBLOCK) != 0) {
+      ends_[0] = ends_[1] = -1;
+    }
+  }
+  ~WakePipe() {
+    CloseFd(ends_[0]);
+    CloseFd(ends_[1]);
+  }
+  WakePipe(const WakePipe&) = delete;
+  WakePipe& operator=(const WakePipe&) = delete;
+  int ReadEnd() const { return ends_[0]; }
+  void Wake() const {
+    if (ends_[1] >= 0) {
+      (void)!::write(ends_[1], "w", 1);
+    }
+  }
+  void Clear() const {
+    char buf[64];
+    while (ends_[0] >= 0 && ::read(ends_[0], buf, sizeof buf) > 0) {
+    }
+  }
+
+ private:
+  int ends_[2] = {-1, -1};
+};
+
 class PosixChild final : public ChildProcess {
  public:
-  PosixChild(pid_t pid, int outFd, int errFd) : pid_(pid), outFd_(outFd), errFd_(errFd) {}
+  // out: the terminal's master side, or without a terminal the standard-output pipe. led: a
+  // helper leads the command's session, and interrupts go through it.
+  PosixChild(pid_t pid, bool led, int outFd, bool terminal, std::string slavePath, int errFd)
+      : pid_(pid),
+        led_(led),
+        terminal_(terminal),
+        slavePath_(std::move(slavePath)),
+        fds_{outFd, errFd} {}
 
   ~PosixChild() override {
     ReleaseReadEnds();
@@ -218,90 +292,119 @@ class PosixChild final : public ChildProcess {
 
   std::optional<ExitStatus> Status() const override { return status_; }
 
-  std::size_t Available(Stream stream) override {
-    const int fd = Fd(stream);
-    int n = 0;
-    if (fd < 0 || ::ioctl(fd, FIONREAD, &n) != 0 || n <= 0) {
-      return 0;
+  void ReadOutput(const std::size_t room[2], std::chrono::milliseconds wait,
+                  std::vector<OutputChunk>& chunks, bool ended[2]) override {
+    pollfd p[3] = {{room[0] > 0 ? fds_[0] : -1, POLLIN, 0},  // a negative fd is skipped
+                   {room[1] > 0 ? fds_[1] : -1, POLLIN, 0},
+                   {wake_.ReadEnd(), POLLIN, 0}};
+    const int timeout =
+        static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, 60'000));
+    if (::poll(p, 3, timeout) <= 0) {
+      return;
     }
-    return std::min(static_cast<std::size_t>(n), kPipeBytes);
-  }
-
-  bool Read(Stream stream, std::size_t count, std::string& appendTo) override {
-    return ReadOnce(Fd(stream), count, appendTo) > 0;
-  }
-
-  void Drain(std::chrono::milliseconds limit, std::size_t maxBytes, std::string& out,
-             std::string& err) override {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + limit;
-    int fds[2] = {outFd_, errFd_};
-    std::string* sinks[2] = {&out, &err};
-    const std::size_t start[2] = {out.size(), err.size()};
-    while (fds[0] >= 0 || fds[1] >= 0) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) {
-        return;
+    if (p[2].revents != 0) {
+      wake_.Clear();
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (p[i].fd < 0 || p[i].revents == 0) {
+        continue;
       }
-      pollfd p[2] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};  // a negative fd is skipped
-      const int r = ::poll(p, 2, static_cast<int>(left.count()));
-      if (r < 0 && errno != EINTR) {
-        return;
+      const Stream stream = i == 0 ? Stream::Out : Stream::Err;
+      if (chunks.empty() || chunks.back().stream != stream) {
+        chunks.push_back({stream, {}});
       }
-      for (int i = 0; r > 0 && i < 2; ++i) {
-        if (fds[i] < 0 || p[i].revents == 0) {
-          continue;
-        }
-        const std::size_t room = maxBytes - (sinks[i]->size() - start[i]);
-        const ssize_t n = ReadOnce(fds[i], std::min(kPipeBytes, room), *sinks[i]);
-        const bool full = n > 0 && static_cast<std::size_t>(n) >= room;
-        if (n == 0 || (n < 0 && errno != EAGAIN) || full) {
-          fds[i] = -1;  // end of data, a broken pipe, or as much as this stream may give
-        }
+      std::string& bytes = chunks.back().bytes;
+      const std::size_t old = bytes.size();
+      const std::size_t count = std::min(room[i], kPipeBytes);
+      bytes.resize(old + count);
+      ssize_t n;
+      do {
+        n = ::read(p[i].fd, bytes.data() + old, count);
+      } while (n < 0 && errno == EINTR);
+      const int error = errno;
+      bytes.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      if (bytes.empty()) {
+        chunks.pop_back();
+      }
+      // End of data; or for a terminal EIO once no one holds its other side.
+      if (n == 0 || (n < 0 && error != EAGAIN)) {
+        ended[i] = true;
       }
     }
+  }
+
+  void WakeReader() override { wake_.Wake(); }
+
+  InputWritten WriteInput(std::string_view bytes) override {
+    InputWritten result;
+    if (!terminal_ || fds_[0] < 0) {
+      result.refused = true;
+      return result;
+    }
+    if (bytes.empty()) {
+      return result;
+    }
+    ssize_t n;
+    do {
+      n = ::write(fds_[0], bytes.data(), bytes.size());
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) {
+      result.bytes = static_cast<std::size_t>(n);
+    } else if (n < 0 && errno != EAGAIN) {
+      result.refused = true;  // EIO: no one holds the command's side of the terminal any more
+    }
+    return result;
+  }
+
+  bool EndInput() override {
+    if (!terminal_ || fds_[0] < 0) {
+      return true;
+    }
+    const char end = posix::EndOfInputChar(fds_[0]);
+    const InputWritten w = WriteInput(std::string_view(&end, 1));
+    return w.bytes == 1 || w.refused;
+  }
+
+  TerminalState Terminal() override {
+    return terminal_ ? posix::ReadTerminalState(fds_[0]) : TerminalState{};
+  }
+
+  void SetTerminalSize(int columns, int rows) override {
+    if (terminal_ && fds_[0] >= 0) {
+      posix::SetTerminalSize(fds_[0], columns, rows);
+    }
+  }
+
+  std::string TakeUnreadInput() override {
+    return terminal_ && fds_[0] >= 0 ? posix::ReadUnreadInput(fds_[0], slavePath_) : std::string();
   }
 
   void ReleaseReadEnds() override {
-    DiscardInBackground(outFd_, errFd_);
-    outFd_ = -1;
-    errFd_ = -1;
+    DiscardInBackground(fds_[0], fds_[1]);
+    fds_[0] = fds_[1] = -1;
   }
 
   void Interrupt() override {
     if (reaped_) {
       return;  // the group's number may belong to someone else by now
     }
-    ::kill(-pid_, interrupted_ ? SIGKILL : SIGINT);
+    if (led_) {
+      ::kill(pid_, interrupted_ ? SIGTERM : SIGINT);  // the leader passes it on to the command
+    } else {
+      ::kill(-pid_, interrupted_ ? SIGKILL : SIGINT);
+    }
     interrupted_ = true;
   }
 
   std::int64_t ProcessId() const override { return pid_; }
 
  private:
-  int Fd(Stream stream) const { return stream == Stream::Out ? outFd_ : errFd_; }
-
-  // One read of up to count bytes appended to the text: the byte count, 0 at end of data, or -1.
-  static ssize_t ReadOnce(int fd, std::size_t count, std::string& appendTo) {
-    if (fd < 0) {
-      errno = EBADF;
-      return -1;
-    }
-    const std::size_t old = appendTo.size();
-    appendTo.resize(old + count);
-    ssize_t n;
-    do {
-      n = ::read(fd, appendTo.data() + old, count);
-    } while (n < 0 && errno == EINTR);
-    const int saved = errno;
-    appendTo.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-    errno = saved;
-    return n;
-  }
-
   pid_t pid_;
-  int outFd_;
-  int errFd_;
+  bool led_;
+  bool terminal_;
+  std::string slavePath_;
+  int fds_[2];  // standard output (the terminal's master side, or a pipe), standard error
+  WakePipe wake_;
   bool reaped_ = false;
   bool interrupted_ = false;
   std::optional<ExitStatus> status_;
@@ -317,25 +420,62 @@ InterpreterCommand MakeInterpreterCommand(const std::string& line) {
 SysError StartChildProcess(const InterpreterCommand& command,
                            std::unique_ptr<ChildProcess>& child) {
   child.reset();
-  int out[2] = {-1, -1};
-  int err[2] = {-1, -1};
-  if (const SysError rc = MakePipe(out)) {
+  std::string file;
+  if (const SysError rc = FindProgram(command.program, file)) {
     return rc;
   }
-  if (const SysError rc = MakePipe(err)) {
-    CloseFd(out[0]);
-    CloseFd(out[1]);
+  int err[2] = {-1, -1};
+  if (const SysError rc = posix::MakePipe(err)) {
     return rc;
+  }
+  // A terminal for input and output; where the system has none to give, a pipe for the output
+  // and the null device for the input, as a console without a terminal has them.
+  int out[2] = {-1, -1};
+  std::string slavePath;
+  const bool terminal = posix::OpenTerminal(out[0], slavePath) == 0;
+  if (!terminal) {
+    if (const SysError rc = posix::MakePipe(out)) {
+      CloseFd(err[0]);
+      CloseFd(err[1]);
+      return rc;
+    }
+    ::fcntl(out[0], F_SETFL, ::fcntl(out[0], F_GETFL) | O_NONBLOCK);
   }
   FileActions actions;
-  ::posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
-  ::posix_spawn_file_actions_adddup2(actions.get(), out[1], 1);
+  if (terminal) {
+    // The child leads a new session: opening the terminal makes it the session's controlling
+    // terminal, so that a program asking the terminal for a password (sudo, ssh) finds it.
+    ::posix_spawn_file_actions_addopen(actions.get(), 0, slavePath.c_str(), O_RDWR, 0);
+    ::posix_spawn_file_actions_adddup2(actions.get(), 0, 1);
+  } else {
+    ::posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(actions.get(), out[1], 1);
+  }
   ::posix_spawn_file_actions_adddup2(actions.get(), err[1], 2);
 
+  // With a terminal a helper leads the session, so that the command's own end hangs up nothing
+  // it left running; without the helper the interpreter leads it itself.
+  const std::string& helper = HelperProgram();
+  const bool led = terminal && !helper.empty();
+  std::vector<std::string> args = InterpreterArgs(command);
+  if (led) {
+    args.insert(args.begin(), {helper, "lead", file});
+  }
   pid_t pid = 0;
-  std::vector<char*> env;
-  const SysError rc =
-      Spawn(pid, InterpreterArgs(command), actions, true, EnvironmentOf(command, env));
+  // The command's own environment when it has one, else this process's; with a terminal, made
+  // fit for a terminal that draws no screens.
+  std::vector<char*> own;
+  char** base = environ;
+  if (!command.environment.empty()) {
+    for (const std::string& entry : command.environment) {
+      own.push_back(const_cast<char*>(entry.c_str()));
+    }
+    own.push_back(nullptr);
+    base = own.data();
+  }
+  const std::vector<std::string>& env =
+      terminal ? posix::TerminalEnvironment(base) : command.environment;
+  const SysError rc = Spawn(pid, args, actions, !led, env.empty() ? nullptr : &env);
   // Only the child holds the write ends now, so the pipes report end of data once it (and
   // whatever inherited them from it) has closed them.
   CloseFd(out[1]);
@@ -345,7 +485,7 @@ SysError StartChildProcess(const InterpreterCommand& command,
     CloseFd(err[0]);
     return rc;
   }
-  child = std::make_unique<PosixChild>(pid, out[0], err[0]);
+  child = std::make_unique<PosixChild>(pid, led, out[0], terminal, std::move(slavePath), err[0]);
   return 0;
 }
 
@@ -355,9 +495,8 @@ SysError StartDetached(const InterpreterCommand& command) {
   ::posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0);
   ::posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  std::vector<char*> env;
-  const SysError rc =
-      Spawn(pid, InterpreterArgs(command), actions, true, EnvironmentOf(command, env));
+  const SysError rc = Spawn(pid, InterpreterArgs(command), actions, true,
+                            command.environment.empty() ? nullptr : &command.environment);
   if (rc == 0) {
     ReapInBackground(pid);
   }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cwchar>
+#include <initializer_list>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -133,14 +135,23 @@ constexpr DWORD kCreationFlags = CREATE_NO_WINDOW;
 
 class Win32ChildProcess final : public ChildProcess {
  public:
-  // job may be null (the system refused one): an interrupt then ends the child alone.
-  Win32ChildProcess(HANDLE process, HANDLE job, HANDLE outRead, HANDLE errRead)
-      : process_(process), job_(job), read_{outRead, errRead} {}
+  // job may be null (the system refused one): an interrupt then ends the child alone. input:
+  // the write end of the command's standard input; inputPeek: a copy of its read end, kept to
+  // see what the command has not read yet.
+  Win32ChildProcess(HANDLE process, HANDLE job, HANDLE outRead, HANDLE errRead, HANDLE input,
+                    HANDLE inputPeek)
+      : process_(process),
+        job_(job),
+        read_{outRead, errRead},
+        input_(input),
+        inputPeek_(inputPeek),
+        wake_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
   ~Win32ChildProcess() override {
     ReleaseReadEnds();
     // The job was made without JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE: its processes run on.
     CloseIfOpen(job_);
     CloseIfOpen(process_);  // nothing to reap on Windows: the handle is all we hold
+    CloseIfOpen(wake_);
   }
   Win32ChildProcess(const Win32ChildProcess&) = delete;
   Win32ChildProcess& operator=(const Win32ChildProcess&) = delete;
@@ -157,69 +168,107 @@ class Win32ChildProcess final : public ChildProcess {
   }
   std::optional<ExitStatus> Status() const override { return status_; }
 
-  std::size_t Available(Stream stream) override {
-    HANDLE h = Handle(stream);
-    DWORD avail = 0;
-    if (h == nullptr || !::PeekNamedPipe(h, nullptr, 0, nullptr, &avail, nullptr)) {
-      return 0;
-    }
-    return std::min<std::size_t>(avail, kPipeBytes);
-  }
-
-  bool Read(Stream stream, std::size_t count, std::string& appendTo) override {
-    HANDLE h = Handle(stream);
-    if (h == nullptr) {
-      return false;
-    }
-    const DWORD want = static_cast<DWORD>(std::min(count, kPipeBytes));
-    if (want == 0) {
-      return true;
-    }
-    const std::size_t at = appendTo.size();
-    appendTo.resize(at + want);
-    DWORD got = 0;
-    const BOOL ok = ::ReadFile(h, appendTo.data() + at, want, &got, nullptr);
-    appendTo.resize(at + (ok ? got : 0));
-    return ok != FALSE;
-  }
-
-  void Drain(std::chrono::milliseconds limit, std::size_t maxBytes, std::string& out,
-             std::string& err) override {
-    // Never a blocking read: a background program holding a write end would hold us too. Peek,
-    // take what is there, and stop once both pipes report their end, have given maxBytes, or
-    // the limit has passed.
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    bool open[2] = {read_[0] != nullptr, read_[1] != nullptr};
-    std::string* target[2] = {&out, &err};
-    const std::size_t start[2] = {out.size(), err.size()};
+  void ReadOutput(const std::size_t room[2], std::chrono::milliseconds wait,
+                  std::vector<OutputChunk>& chunks, bool ended[2]) override {
+    // Anonymous pipes cannot be waited on: both are looked at in turn, every millisecond while
+    // output flows and less often while it does not, so the order of what arrives is kept to
+    // within that. A blocking read is never made: a program holding a pipe open would hold it.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    DWORD pause = 1;
     for (;;) {
-      bool tookSome = false;
+      bool took = false;
       for (int i = 0; i < 2; ++i) {
-        if (!open[i]) {
+        if (room[i] == 0 || read_[i] == nullptr || ended[i]) {
           continue;
         }
         DWORD avail = 0;
         if (!::PeekNamedPipe(read_[i], nullptr, 0, nullptr, &avail, nullptr)) {
-          open[i] = false;  // broken pipe: every writer is gone and the pipe is empty
+          ended[i] = true;  // broken pipe: every writer is gone and the pipe is empty
           continue;
         }
-        const std::size_t room = maxBytes - (target[i]->size() - start[i]);
-        if (avail > 0) {
-          const Stream s = i == 0 ? Stream::Out : Stream::Err;
-          if (!Read(s, std::min<std::size_t>(avail, room), *target[i]) ||
-              target[i]->size() - start[i] >= maxBytes) {
-            open[i] = false;
-          }
-          tookSome = true;
+        if (avail == 0) {
+          continue;
         }
+        const Stream stream = i == 0 ? Stream::Out : Stream::Err;
+        std::string bytes(std::min<std::size_t>({avail, room[i], kPipeBytes}), '\0');
+        DWORD got = 0;
+        if (!::ReadFile(read_[i], bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) {
+          ended[i] = true;
+          continue;
+        }
+        bytes.resize(got);
+        chunks.push_back({stream, std::move(bytes)});
+        took = true;
       }
-      if ((!open[0] && !open[1]) || std::chrono::steady_clock::now() >= deadline) {
+      if (took || ended[0] || ended[1]) {
         return;
       }
-      if (!tookSome) {
-        ::Sleep(5);
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        return;
       }
+      const DWORD sleep = std::min<DWORD>(pause, static_cast<DWORD>(left.count()));
+      if (::WaitForSingleObject(wake_, sleep) == WAIT_OBJECT_0) {
+        return;
+      }
+      pause = std::min<DWORD>(pause * 2, 16);
     }
+  }
+
+  void WakeReader() override {
+    if (wake_ != nullptr) {
+      ::SetEvent(wake_);
+    }
+  }
+
+  InputWritten WriteInput(std::string_view bytes) override {
+    InputWritten result;
+    if (input_ == nullptr) {
+      result.refused = true;
+      return result;
+    }
+    // Only what fits into the pipe now, so that the write never waits for the command.
+    DWORD waiting = 0;
+    if (inputPeek_ != nullptr &&
+        !::PeekNamedPipe(inputPeek_, nullptr, 0, nullptr, &waiting, nullptr)) {
+      waiting = static_cast<DWORD>(kPipeBytes);
+    }
+    const std::size_t room = kPipeBytes - std::min<std::size_t>(waiting, kPipeBytes);
+    const DWORD count = static_cast<DWORD>(std::min(room, bytes.size()));
+    if (count == 0) {
+      return result;
+    }
+    DWORD written = 0;
+    if (!::WriteFile(input_, bytes.data(), count, &written, nullptr)) {
+      result.refused = true;  // ERROR_NO_DATA, ERROR_BROKEN_PIPE: no one reads it any more
+      return result;
+    }
+    result.bytes = written;
+    return result;
+  }
+
+  bool EndInput() override {
+    CloseIfOpen(input_);  // the command reads the end of its input
+    return true;
+  }
+
+  TerminalState Terminal() override { return TerminalState{}; }
+  void SetTerminalSize(int, int) override {}
+
+  std::string TakeUnreadInput() override {
+    std::string unread;
+    DWORD waiting = 0;
+    if (inputPeek_ != nullptr &&
+        ::PeekNamedPipe(inputPeek_, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
+      unread.resize(waiting);
+      DWORD got = 0;
+      if (!::ReadFile(inputPeek_, unread.data(), waiting, &got, nullptr)) {
+        got = 0;
+      }
+      unread.resize(got);
+    }
+    return unread;
   }
 
   void ReleaseReadEnds() override {
@@ -227,6 +276,8 @@ class Win32ChildProcess final : public ChildProcess {
     // on, whether this process still runs or not.
     CloseIfOpen(read_[0]);
     CloseIfOpen(read_[1]);
+    CloseIfOpen(input_);
+    CloseIfOpen(inputPeek_);
   }
 
   void Interrupt() override {
@@ -244,12 +295,13 @@ class Win32ChildProcess final : public ChildProcess {
   std::int64_t ProcessId() const override { return ::GetProcessId(process_); }
 
  private:
-  HANDLE Handle(Stream stream) const { return read_[stream == Stream::Out ? 0 : 1]; }
-
   HANDLE process_;
   HANDLE job_;
   HANDLE read_[2];
   std::optional<ExitStatus> status_;
+  HANDLE input_;
+  HANDLE inputPeek_;
+  HANDLE wake_;
 };
 
 // The handles a child may inherit, and no other inheritable handle of this process (one this
@@ -306,6 +358,22 @@ SysError MakePipe(HANDLE& readEnd, HANDLE& writeEnd) {
   return 0;
 }
 
+// The command's standard input: a pipe whose read end the child inherits; the write end and a
+// copy of the read end (to see what the command never read) are ours and not inheritable.
+SysError MakeInputPipe(HANDLE& childRead, HANDLE& writeEnd, HANDLE& peek) {
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+  if (!::CreatePipe(&childRead, &writeEnd, &sa, static_cast<DWORD>(kPipeBytes))) {
+    childRead = writeEnd = peek = nullptr;
+    return ::GetLastError();
+  }
+  ::SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
+  HANDLE self = ::GetCurrentProcess();
+  if (!::DuplicateHandle(self, childRead, self, &peek, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    peek = nullptr;
+  }
+  return 0;
+}
+
 }  // namespace
 
 InterpreterCommand MakeInterpreterCommand(const std::string& line) {
@@ -327,23 +395,22 @@ SysError StartChildProcess(const InterpreterCommand& command,
     ::CloseHandle(outWrite);
     return rc;
   }
-  // A command that reads standard input finds the null device: end of data at once.
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                             OPEN_EXISTING, 0, nullptr);
-  if (nul == INVALID_HANDLE_VALUE) {
-    nul = nullptr;
+  HANDLE inRead = nullptr;
+  HANDLE inWrite = nullptr;
+  HANDLE inPeek = nullptr;
+  if (SysError rc = MakeInputPipe(inRead, inWrite, inPeek)) {
+    for (HANDLE h : {outRead, outWrite, errRead, errWrite}) {
+      ::CloseHandle(h);
+    }
+    return rc;
   }
 
   STARTUPINFOEXW si{};
   si.StartupInfo = HiddenStartup(STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW);
-  si.StartupInfo.hStdInput = nul;
+  si.StartupInfo.hStdInput = inRead;
   si.StartupInfo.hStdOutput = outWrite;
   si.StartupInfo.hStdError = errWrite;
-  std::vector<HANDLE> inherit = {outWrite, errWrite};
-  if (nul != nullptr) {
-    inherit.push_back(nul);
-  }
+  std::vector<HANDLE> inherit = {outWrite, errWrite, inRead};
   const InheritOnly only(std::move(inherit));
   // Suspended until it is in its job, so that nothing it starts escapes the job.
   DWORD flags = kCreationFlags | CREATE_SUSPENDED;
@@ -366,10 +433,12 @@ SysError StartChildProcess(const InterpreterCommand& command,
   // Only the child may hold the write ends now, so the pipes report their end once it is done.
   ::CloseHandle(outWrite);
   ::CloseHandle(errWrite);
-  CloseIfOpen(nul);
+  ::CloseHandle(inRead);
   if (!started) {
     ::CloseHandle(outRead);
     ::CloseHandle(errRead);
+    ::CloseHandle(inWrite);
+    CloseIfOpen(inPeek);
     return rc != 0 ? rc : ERROR_GEN_FAILURE;
   }
   // A job of its own: an interrupt ends the whole tree the command started. Where the system
@@ -387,7 +456,7 @@ SysError StartChildProcess(const InterpreterCommand& command,
   }
   ::ResumeThread(pi.hThread);
   ::CloseHandle(pi.hThread);
-  child = std::make_unique<Win32ChildProcess>(pi.hProcess, job, outRead, errRead);
+  child = std::make_unique<Win32ChildProcess>(pi.hProcess, job, outRead, errRead, inWrite, inPeek);
   return 0;
 }
 

@@ -46,9 +46,9 @@ void clsConsole::TimerTick() {
     // Stopped first, so that a handler may start the next command.
     timer_->stop();
     lastExit_ = result.exit;
-    emit Complete(result.stdOut, result.stdErr);
+    emit Complete(result.output);
   } else {
-    emit OutputReceived(result.stdOut, result.stdErr);
+    emit OutputReceived(result.output);
   }
 }
 

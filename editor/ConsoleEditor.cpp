@@ -15,11 +15,12 @@
 #include <string_view>
 
 #include "editor/ConsoleSurface.h"
+#include "editor/EditorEvents.h"
 #include "editor/FindDialog.h"
+#include "editor/FontDialog.h"
 #include "editor/SurfaceAccessible.h"
 #include "editor/SurfaceColours.h"
 #include "editor/WritableScope.h"
-#include "editor/FontDialog.h"
 
 namespace pelorin {
 
@@ -72,6 +73,7 @@ ConsoleEditor::ConsoleEditor(QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(surface_);
   setFocusProxy(surface_);
+  surface_->SetInputStart([this] { return std::max(inputStart_, 0L); });
   SetEditorFont(MonospaceFamily(),
                 QFontDatabase::systemFont(QFontDatabase::FixedFont).pointSizeF());
   connect(surface_,
@@ -97,6 +99,7 @@ long ConsoleEditor::Send(unsigned msg, uintptr_t wparam, intptr_t lparam) const 
 }
 
 void ConsoleEditor::SetEventSink(EditorEvents* sink) {
+  events_ = sink;
   surface_->SetEventSink(sink);
 }
 
@@ -147,37 +150,13 @@ std::string ConsoleEditor::LineText(int line) const {
   return bytes;
 }
 
-template <typename Change>
-void ConsoleEditor::WithHeldInputAside(Change change) {
-  if (heldFrom_ < 0) {
-    change();
-    return;
-  }
-  const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
-  const long from = std::min(heldFrom_, length);
-  std::string held(static_cast<std::size_t>(length - from) + 1, '\0');  // and the closing zero
-  surface_->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, from, length, held.data());
-  held.pop_back();
-  const long caret =
-      std::clamp(Send(QsciScintillaBase::SCI_GETCURRENTPOS) - from, 0L, length - from);
-  Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), length - from);
-  change();
-  heldFrom_ = Send(QsciScintillaBase::SCI_GETLENGTH);
-  surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(held.size()),
-                          held.data());
-  Send(QsciScintillaBase::SCI_GOTOPOS, static_cast<uintptr_t>(heldFrom_ + caret));
-}
-
 void ConsoleEditor::AppendAtEnd(std::string_view utf8) {
   if (utf8.empty()) {
     return;
   }
   {
     WritableScope writable(surface_);
-    WithHeldInputAside([&] {
-      surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
-                              static_cast<uintptr_t>(utf8.size()), utf8.data());
-    });
+    InsertOutput(OutputEnd(), utf8);
   }
   surface_->RefreshNumberMargin();
 }
@@ -188,37 +167,37 @@ void ConsoleEditor::ApplyOutput(const OutputEdits& edits) {
   }
   {
     WritableScope writable(surface_);
-    WithHeldInputAside([&] {
-      const long length = Send(QsciScintillaBase::SCI_GETLENGTH);
-      if (edits.rewriteLine) {
-        const long back = std::min(static_cast<long>(edits.linesBack), long{LineCount() - 1});
-        const long first = LineCount() - 1 - back;
-        const long from = std::min(
-            length, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<uintptr_t>(first)) +
-                        static_cast<long>(edits.keepBytes));
-        // The marks of deleted lines pass to the line before them: the first piece, which
-        // continues nothing, must not get the pieces' marks.
-        constexpr long kSoftBreak = 1L << ConsoleSurface::kSoftBreakMarker;
-        for (long line = first + 1; line <= first + back; ++line) {
-          while (Send(QsciScintillaBase::SCI_MARKERGET, static_cast<uintptr_t>(line)) &
-                 kSoftBreak) {
-            Send(QsciScintillaBase::SCI_MARKERDELETE, static_cast<uintptr_t>(line),
-                 ConsoleSurface::kSoftBreakMarker);
-          }
+    const long end = OutputEnd();
+    if (edits.rewriteLine) {
+      const long last = Send(QsciScintillaBase::SCI_LINEFROMPOSITION, end);
+      const long back = std::min(static_cast<long>(edits.linesBack), last);
+      const long first = last - back;
+      const long from = std::min(
+          end, Send(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<uintptr_t>(first)) +
+                   static_cast<long>(edits.keepBytes));
+      // The marks of deleted lines pass to the line before them: the first piece, which
+      // continues nothing, must not get the pieces' marks.
+      constexpr long kSoftBreak = 1L << ConsoleSurface::kSoftBreakMarker;
+      for (long line = first + 1; line <= last; ++line) {
+        while (Send(QsciScintillaBase::SCI_MARKERGET, static_cast<uintptr_t>(line)) & kSoftBreak) {
+          Send(QsciScintillaBase::SCI_MARKERDELETE, static_cast<uintptr_t>(line),
+               ConsoleSurface::kSoftBreakMarker);
         }
-        Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), length - from);
       }
-      const long base = Send(QsciScintillaBase::SCI_GETLENGTH);
-      surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
-                              static_cast<uintptr_t>(edits.text.size()), edits.text.data());
-      for (const std::size_t at : edits.softBreaks) {
-        const long line =
-            Send(QsciScintillaBase::SCI_LINEFROMPOSITION, base + static_cast<long>(at)) + 1;
-        Send(QsciScintillaBase::SCI_MARKERADD, static_cast<uintptr_t>(line),
-             ConsoleSurface::kSoftBreakMarker);
+      Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(from), end - from);
+      if (inputStart_ >= 0) {
+        inputStart_ -= end - from;
       }
-      FillRuns(*surface_, base, edits.runs, palette_);
-    });
+    }
+    const long base = OutputEnd();
+    InsertOutput(base, edits.text);
+    for (const std::size_t at : edits.softBreaks) {
+      const long line =
+          Send(QsciScintillaBase::SCI_LINEFROMPOSITION, base + static_cast<long>(at)) + 1;
+      Send(QsciScintillaBase::SCI_MARKERADD, static_cast<uintptr_t>(line),
+           ConsoleSurface::kSoftBreakMarker);
+    }
+    FillRuns(*surface_, base, edits.runs, palette_);
   }
   surface_->RefreshNumberMargin();
 }
@@ -411,11 +390,20 @@ void ConsoleEditor::SelectLine() {
 }
 
 void ConsoleEditor::Paste() {
+  if (hidden_ && SelectionInInput()) {
+    // A password pasted behind a password prompt is hidden as it is typed.
+    const QString text = QApplication::clipboard()->text();
+    TypeHidden(text.split(QLatin1Char('\n')).value(0).remove(QLatin1Char('\r')).toStdString());
+    return;
+  }
   if (ReadOnly()) {
     return;
   }
   Send(QsciScintillaBase::SCI_PASTE);
   surface_->RefreshNumberMargin();
+  if (events_) {
+    events_->Pasted();
+  }
 }
 
 void ConsoleEditor::GoToLine(const QVariant& argument) {

@@ -62,6 +62,38 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   // the history's length.
   void ApplyOutput(const OutputEdits& edits) override;
 
+  // While a command runs: the input typed to it, at the very end (ConsoleView). Output goes in
+  // before it; hidden input shows one dot per character and keeps its text here, never on the
+  // surface. ConsoleEditorInput.cpp.
+  void BeginInput() override;
+  bool EndInput() override;
+  bool CaretInInput() const override;
+  void SizeInCharacters(int& columns, int& rows) const override;
+  bool InputActive() const { return inputStart_ >= 0; }
+  // Where the input begins, as (line, byte in line); meaningful only while InputActive.
+  std::pair<int, std::size_t> InputStart() const;
+  // The caret and the whole selection lie in the input.
+  bool SelectionInInput() const;
+  bool CaretAtInputStart() const;
+  // The input's text (hidden input's own text, not its dots).
+  std::string InputText() const;
+  bool InputHasLineEnd() const;
+  // The output's last line, up to where the input begins.
+  std::string LineBeforeInput() const;
+  // Takes the input's first line (all of it when it holds no line end) for sending, without its
+  // line end. Shown input stays on the surface as typed, its line then ended; hidden input goes.
+  std::string TakeInputLine();
+  bool InputHidden() const { return hidden_; }
+  // From now on the input is hidden; what was typed already is hidden too.
+  void HideInput();
+  void TypeHidden(std::string_view text);
+  void EraseHidden();
+  // Removes the input from its start, or from the start of the word before the caret, up to the
+  // caret; never anything before the input.
+  void EraseLeftInInput(bool fromInputStart);
+  // Removes all of the input (Escape); hidden input stays hidden.
+  void ClearInput();
+
   // The caret's offset in bytes from the start of its line.
   std::size_t CaretByte() const;
   // Replaces bytes [from, to) of the last line (to past its end: up to its end) with text and
@@ -98,11 +130,6 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   void MarkFailure(int line, const std::string& text) override;
   // The failure text of line; empty when it has no mark.
   std::string FailureText(int line) const;
-  bool HoldsInput() const override { return heldFrom_ >= 0; }
-  void HoldInput(std::string_view text) override;
-  std::string TakeHeldInput() override;
-  // Where held input begins, as (line, byte in line); meaningful only while HoldsInput.
-  std::pair<int, std::size_t> HeldInputStart() const;
 
   // Zoom steps as Ctrl+wheel makes them; 0 is the font's own size.
   int Zoom() const;
@@ -148,6 +175,11 @@ class ConsoleEditor : public QWidget, public ConsoleView {
 
  private:
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
+  // Where the output ends: before the input while there is one, else at the very end.
+  long OutputEnd() const;
+  // Puts output text at `at`; a caret or selection in the input moves along with it.
+  void InsertOutput(long at, std::string_view text);
+  void ReplaceRange(long from, long to, std::string_view text);
   bool HasMarker(int line, int marker) const;
   long Find(long from, long to, const QByteArray& needle) const;
   void UsePalette(const SurfacePalette& next);
@@ -161,10 +193,6 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   void OpenFontDialog();
   long Position(int line, std::size_t byte) const;
   std::pair<int, std::size_t> LineAndByte(long pos) const;
-  // Runs change with the held input taken off the end, then puts it back behind what change
-  // wrote, with the caret where it was in it.
-  template <typename Change>
-  void WithHeldInputAside(Change change);
 
   ConsoleSurface* surface_;
   QString fontName_;
@@ -177,10 +205,13 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   bool highlightFollowsCaret_ = false;
   std::vector<std::string> choices_;
   std::function<void(std::size_t)> choicePicked_;
-  long heldFrom_ = -1;  // document position where held input begins; -1: none
   // The text of each failure mark, by line. Lines are only ever added at the end, so a mark's
   // line stays its line until the console is cleared.
   std::map<int, std::string> failures_;
+  EditorEvents* events_ = nullptr;
+  long inputStart_ = -1;  // where the input typed to a running command begins; -1: none
+  bool hidden_ = false;
+  std::string secret_;  // the hidden input's text
 };
 
 }  // namespace pelorin

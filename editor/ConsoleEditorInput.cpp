@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The console editor's side of the input: ranges of the input lines, input held below running
-// output, clearing, failure marks and zoom.
+// The console editor's side of the input: ranges of the input lines, clearing, failure marks and
+// zoom.
 #include <QApplication>
 #include <QClipboard>
 #include <algorithm>
@@ -88,7 +88,10 @@ void ConsoleEditor::Clear() {
     Send(QsciScintillaBase::SCI_MARKERDELETEALL, static_cast<uintptr_t>(-1));
   }
   highlightLine_ = -1;
-  heldFrom_ = -1;
+  inputStart_ = -1;
+  hidden_ = false;
+  std::fill(secret_.begin(), secret_.end(), '\0');
+  secret_.clear();
   failures_.clear();
   surface_->RefreshNumberMargin(true);
 }
@@ -110,38 +113,8 @@ std::string ConsoleEditor::FailureText(int line) const {
                                                                                   : std::string();
 }
 
-void ConsoleEditor::HoldInput(std::string_view text) {
-  {
-    WritableScope writable(surface_);
-    if (heldFrom_ < 0) {
-      heldFrom_ = Send(QsciScintillaBase::SCI_GETLENGTH);
-    }
-    surface_->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()),
-                            text.data());
-    Send(QsciScintillaBase::SCI_GOTOPOS,
-         static_cast<uintptr_t>(Send(QsciScintillaBase::SCI_GETLENGTH)));
-  }
-  surface_->RefreshNumberMargin();
-}
-
-std::string ConsoleEditor::TakeHeldInput() {
-  if (heldFrom_ < 0) {
-    return {};
-  }
-  const auto [line, byte] = LineAndByte(heldFrom_);
-  std::string held = TextToEnd(line, byte);
-  {
-    WritableScope writable(surface_);
-    Send(QsciScintillaBase::SCI_DELETERANGE, static_cast<uintptr_t>(heldFrom_),
-         Send(QsciScintillaBase::SCI_GETLENGTH) - heldFrom_);
-  }
-  heldFrom_ = -1;
-  surface_->RefreshNumberMargin();
-  return held;
-}
-
-std::pair<int, std::size_t> ConsoleEditor::HeldInputStart() const {
-  return LineAndByte(std::max(heldFrom_, 0L));
+std::pair<int, std::size_t> ConsoleEditor::InputStart() const {
+  return LineAndByte(std::max(inputStart_, 0L));
 }
 
 int ConsoleEditor::Zoom() const {

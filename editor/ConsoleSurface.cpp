@@ -254,6 +254,13 @@ void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
     e->accept();
     return;
   }
+  if (sink_ &&
+      sink_->TypedKey(e->key(), static_cast<int>(e->modifiers()), e->text().toStdString())) {
+    e->accept();  // the owner took the key
+    RefreshNumberMargin();
+    sink_->AfterKey();
+    return;
+  }
   if (sink_ && (sink_->BeforeKey() || sink_->InputKey(*e))) {
     e->accept();  // the owner took the key
     RefreshNumberMargin();
@@ -355,7 +362,7 @@ void ConsoleSurface::mousePressEvent(QMouseEvent* e) {
     case Qt::MiddleButton:
       // Pasting the primary selection is typing: only on the input line of a writable surface.
       Send(SCI_SETEMPTYSELECTION, static_cast<uintptr_t>(pos));
-      if (isReadOnly() ||
+      if (isReadOnly() || (inputStart_ && pos < inputStart_()) ||
           Send(SCI_LINEFROMPOSITION, static_cast<uintptr_t>(pos)) != Send(SCI_GETLINECOUNT) - 1) {
         setFocus(Qt::MouseFocusReason);
         e->accept();

@@ -49,6 +49,9 @@ class ConsoleSurface : public QsciScintilla {
   void SetEventSink(EditorEvents* sink) { sink_ = sink; }
   // The tool tip of a line's margin; empty: none.
   void SetMarginTip(std::function<std::string(int line)> tip) { marginTip_ = std::move(tip); }
+  // Where pasting may go at the earliest: before it lies output (while a command runs, the input
+  // typed to it begins there). Unset or 0: anywhere on the input line.
+  void SetInputStart(std::function<long()> inputStart) { inputStart_ = std::move(inputStart); }
 
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
 
@@ -106,6 +109,7 @@ class ConsoleSurface : public QsciScintilla {
   // A left press inside the selection would start a text drag; a drag can move text out of
   // history, so the moves of such a press are not passed on.
   bool pressInSelection_ = false;
+  std::function<long()> inputStart_;
 };
 
 }  // namespace pelorin

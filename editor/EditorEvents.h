@@ -6,6 +6,7 @@
 // (the key, the menu of a right click, the line break of Enter).
 
 #include <cstddef>
+#include <string>
 #include <utility>
 
 class QKeyEvent;
@@ -17,6 +18,13 @@ class EditorEvents {
   virtual ~EditorEvents() = default;
 
   virtual void FocusGained() {}
+  // A key arrives, before BeforeKey: its Qt key, its Qt modifiers and the text it types (UTF-8).
+  // True: the owner took it and the surface does nothing with it.
+  virtual bool TypedKey(int /*qtKey*/, int /*modifiers*/, const std::string& /*text*/) {
+    return false;
+  }
+  // Text was pasted into the surface.
+  virtual void Pasted() {}
   // A key arrives, before the surface acts on it. True: the surface leaves it alone.
   virtual bool BeforeKey() { return false; }
   // Every key, after BeforeKey and before the surface (or a list of choices it shows) acts on

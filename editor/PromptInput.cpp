@@ -46,7 +46,9 @@ PromptInput::~PromptInput() = default;
 
 std::pair<int, std::size_t> PromptInput::InputStart() const {
   if (session_.bBusy()) {
-    return editor_.HeldInputStart();
+    const int last = editor_.LineCount() - 1;
+    return editor_.InputActive() ? editor_.InputStart()
+                                 : std::pair(last, editor_.LineText(last).size());
   }
   const int line = session_.PromptLine();
   const std::string prompt = ConsoleSession::Prompt();
@@ -55,20 +57,19 @@ std::pair<int, std::size_t> PromptInput::InputStart() const {
 }
 
 bool PromptInput::MayEdit() const {
-  if (session_.bBusy() && !editor_.HoldsInput()) {
-    return false;
+  if (session_.bBusy()) {
+    return pending_.Writable();
   }
-  const int first = session_.bBusy() ? editor_.HeldInputStart().first : session_.PromptLine();
-  if (editor_.CurrentLine() < first || editor_.SelectionStartLine() < first) {
-    return false;
-  }
-  // The held input may begin in the middle of a line the command wrote.
-  return !session_.bBusy() || editor_.SelectionStart() >= editor_.HeldInputStart();
+  const int first = session_.PromptLine();
+  return editor_.CurrentLine() >= first && editor_.SelectionStartLine() >= first;
 }
 
 void PromptInput::RefreshLineState() {
   if (highlightOn_ && highlightOn_()) {
     editor_.SetHighlightRow(editor_.CurrentLine());
+  }
+  if (session_.bBusy()) {
+    pending_.Refresh();
   }
   editor_.SetReadOnly(!MayEdit());
 }
@@ -93,13 +94,14 @@ bool PromptInput::PrepareTyping() {
   const int last = editor_.LineCount() - 1;
   const std::size_t end = editor_.LineText(last).size();
   if (session_.bBusy()) {
-    // Typed while a command runs: held below its output, wherever the caret was.
-    if (!editor_.HoldsInput()) {
-      editor_.HoldInput("");
-    } else if (!MayEdit()) {
+    // Typed while a command runs: it goes to the command's input, wherever the caret was.
+    if (!editor_.InputActive()) {
+      return false;
+    }
+    if (!editor_.SelectionInInput()) {
       editor_.SetSelection(last, end, last, end);
     }
-    editor_.SetReadOnly(false);
+    editor_.SetReadOnly(!pending_.Writable());
     return true;
   }
   const Place start = InputStart();
@@ -168,7 +170,7 @@ bool PromptInput::InputKey(const QKeyEvent& key) {
   if (key.key() == Qt::Key_Escape && !mods) {
     // Escape clears the input, wherever the caret is.
     if (session_.bBusy()) {
-      editor_.TakeHeldInput();
+      editor_.ClearInput();
     } else {
       const Place start = InputStart();
       editor_.SetReadOnly(false);
@@ -194,12 +196,35 @@ bool PromptInput::AfterKey() {
   return false;
 }
 
+bool PromptInput::TypedKey(int qtKey, int modifiers, const std::string& text) {
+  if (!session_.bBusy()) {
+    return false;
+  }
+  // Text typed anywhere goes to the end of the input typed to the command, hidden or not.
+  const int chords = modifiers & static_cast<int>(kChords);
+  const bool typesText = !text.empty() && static_cast<unsigned char>(text[0]) >= 0x20 &&
+                         text[0] != '\x7f' &&
+                         (chords == 0 || chords == (Qt::ControlModifier | Qt::AltModifier));
+  if (typesText && editor_.InputActive() && !editor_.SelectionInInput()) {
+    const int last = editor_.LineCount() - 1;
+    const std::size_t end = editor_.LineText(last).size();
+    editor_.SetSelection(last, end, last, end);
+  }
+  return pending_.Key(qtKey, modifiers, text);
+}
+
+void PromptInput::Pasted() {
+  if (session_.bBusy()) {
+    pending_.Refresh();
+  }
+}
+
 bool PromptInput::LineKey(int qtKey) {
   if (!MayEdit()) {
     return false;  // the surface's own meaning: moving the caret through the history
   }
   if (session_.bBusy()) {
-    return qtKey == Qt::Key_Tab || qtKey == Qt::Key_Backtab;  // no tab in held input
+    return qtKey == Qt::Key_Backtab;  // a tab goes to the command as typed
   }
   const int line = session_.PromptLine();
   const std::string text = editor_.LineText(line);
@@ -294,10 +319,7 @@ bool PromptInput::EnterPressed() {
   // The view follows the output again and Ctrl+C interrupts: a selection does not outlast Enter.
   editor_.ClearSelection();
   if (session_.bBusy()) {
-    // Typed while a command runs: it runs after it (each line in its turn).
-    session_.Queue(SplitLines(editor_.TakeHeldInput()));
-    RefreshLineState();
-    return true;
+    return true;  // the input typed to the command takes Enter before this (TypedKey)
   }
   const int line = session_.PromptLine();
   if (editor_.CurrentLine() < line) {

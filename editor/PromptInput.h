@@ -11,8 +11,8 @@
 // commands run so far (those beginning with what is typed), Tab completes and Ctrl+R searches
 // the history; anywhere else those keys keep the surface's own meaning.
 //
-// While a command runs, what is typed is held below its output (ConsoleView::HoldInput); Enter
-// hands it to the session's queue, and at the command's end it comes back on the input line.
+// While a command runs, typing goes to it (PendingInput): the input is then what follows the
+// command's output, Enter sends its line to the command, and the prompt's keys rest.
 
 #include <cstddef>
 #include <functional>
@@ -23,6 +23,7 @@
 
 #include "editor/EditorEvents.h"
 #include "editor/HistorySearch.h"
+#include "editor/PendingInput.h"
 
 namespace pelorin {
 
@@ -44,8 +45,12 @@ class PromptInput : public EditorEvents {
   void RefreshLineState();
   // Pastes the clipboard where the user may type now, as typing would put it (EDIT:PASTE).
   void Paste();
+  // What the user types to a running command.
+  PendingInput& Pending() { return pending_; }
 
   void FocusGained() override;
+  bool TypedKey(int qtKey, int modifiers, const std::string& text) override;
+  void Pasted() override;
   bool BeforeKey() override;
   bool InputKey(const QKeyEvent& key) override;
   bool LineKey(int qtKey) override;
@@ -62,13 +67,13 @@ class PromptInput : public EditorEvents {
  private:
   // The one place that decides where the user may type: idle, anywhere in the input (the
   // caret and the selection on the prompt's line or below it); while a command runs, inside
-  // the input held below its output.
+  // the input typed to it, behind its output.
   bool MayEdit() const;
-  // Where the input begins, as (line, byte): behind the prompt, or at the held input's start.
+  // Where the input begins, as (line, byte): behind the prompt, or where the input typed to the
+  // running command starts.
   std::pair<int, std::size_t> InputStart() const;
   // Makes room for typed or pasted text: the caret goes to the end of the input when it is not
-  // in it, and a command's run starts holding input. False when the edit must not happen (a
-  // selection reaching before the input).
+  // in it. False when the edit must not happen (a selection reaching before the input).
   bool PrepareTyping();
   bool ProtectsInput(const QKeyEvent& key);
   void Recall(int qtKey, const std::string& line, const std::string& prompt);
@@ -82,6 +87,7 @@ class PromptInput : public EditorEvents {
   std::unique_ptr<ConsoleLinks> links_;
   // The prompt's line before a key that might reach into it, to put back if it did.
   std::string guard_;
+  PendingInput pending_{editor_, session_};
   // The input line and the caret's byte in it after the last Tab: a Tab that adds nothing
   // right after another lists the names.
   std::string lastTabLine_;

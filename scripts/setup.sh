@@ -13,7 +13,8 @@ packages=(
   xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
   # the accessibility end-to-end test: a session bus, the AT-SPI bus and registry, and a client
   dbus-daemon at-spi2-core python3-pyatspi
-  # a program on PATH for the end-to-end check of command completion
+  # a program on PATH for completion, a REPL and a program that buffers unless it writes to a
+  # terminal, for the end-to-end checks of the prompt and of input to commands
   python3
   # sanitizer and fuzzing runtimes
   clang libclang-rt-14-dev

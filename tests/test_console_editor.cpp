@@ -284,6 +284,81 @@ TEST_F(ConsoleEditorTest, OutputIsColouredAndCopiedAsTheCommandWroteIt) {
       << "the line that stays continues nothing";
 }
 
+// While a command runs the user types at the very end: output goes in before that input, which
+// stays last and untouched, with the caret and the selection in it.
+TEST_F(ConsoleEditorTest, OutputGoesInBeforeTheInputWhichKeepsItsCaretAndSelection) {
+  ShowActive();
+  editor_->AppendAtEnd("C:>cmd\n");
+  editor_->BeginInput();
+  editor_->AppendAtEnd("name? ");
+  editor_->MoveCaret(1, 6);
+  QTest::keyClicks(sci_, "Ann");
+  editor_->MoveCaret(1, 7);  // between "A" and "nn", and "n" selected
+  Send(Sci::SCI_SETANCHOR, Send(Sci::SCI_GETCURRENTPOS) + 1);
+  OutputEdits progress;
+  progress.text = "1 of 2\n50%";
+  editor_->ApplyOutput(progress);
+  OutputEdits redraw;  // the unfinished line redrawn, as a CR makes it
+  redraw.rewriteLine = true;
+  redraw.text = "100%";
+  editor_->ApplyOutput(redraw);
+  EXPECT_EQ(sci_->text().toStdString(), "C:>cmd\nname? 1 of 2\n100%Ann");
+  EXPECT_EQ(sci_->selectedText().toStdString(), "n");
+  EXPECT_EQ(editor_->CurrentColumn(), 5);
+  EXPECT_TRUE(editor_->SelectionInInput());
+  EXPECT_EQ(editor_->InputText(), "Ann");
+  EXPECT_EQ(editor_->LineBeforeInput(), "100%");
+  // A caret in the output stays where it is.
+  editor_->MoveCaret(0, 1);
+  editor_->AppendAtEnd("\n");
+  EXPECT_EQ(editor_->CurrentLine(), 0);
+  EXPECT_FALSE(editor_->CaretInInput());
+  // Sent: the line stays as typed and ends; what follows comes after it.
+  EXPECT_EQ(editor_->TakeInputLine(), "Ann");
+  editor_->AppendAtEnd("got Ann\n");
+  editor_->MoveCaret(editor_->LineCount() - 1, 0);
+  QTest::keyClicks(sci_, "rest");
+  // The view follows the output down to a caret in the input.
+  OutputEdits many;
+  for (int i = 0; i < 200; ++i) {
+    many.text += "line\n";
+  }
+  editor_->ApplyOutput(many);
+  const long last = Send(Sci::SCI_GETLINECOUNT) - 1;
+  EXPECT_LE(last, Send(Sci::SCI_GETFIRSTVISIBLELINE) + Send(Sci::SCI_LINESONSCREEN));
+  EXPECT_TRUE(editor_->EndInput()) << "text typed and not sent stays";
+  EXPECT_TRUE(
+      sci_->text().toStdString().starts_with("C:>cmd\nname? 1 of 2\n100%\nAnn\ngot Ann\nline\n"));
+  EXPECT_TRUE(sci_->text().toStdString().ends_with("line\nline\nrest"));
+  editor_->AppendAtEnd(">");
+  EXPECT_TRUE(sci_->text().endsWith("rest>")) << "without input, text goes at the very end";
+}
+
+TEST_F(ConsoleEditorTest, HiddenInputShowsDotsAndNeverReachesTheSurface) {
+  editor_->AppendAtEnd("Password: ");
+  editor_->BeginInput();
+  editor_->MoveCaret(0, 10);
+  QTest::keyClicks(sci_, "se");
+  editor_->HideInput();  // what was typed before is hidden too
+  editor_->TypeHidden("cr\xC3\xA9");
+  editor_->EraseHidden();  // the whole character
+  editor_->TypeHidden("et");
+  const std::string dots =
+      "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2"
+      "\xE2\x80\xA2";
+  EXPECT_EQ(sci_->text().toStdString(), "Password: " + dots);
+  editor_->RunEditorCommand(cmd::kSelectAll);
+  editor_->RunEditorCommand(cmd::kCopy);
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "Password: " + dots);
+  EXPECT_EQ(editor_->TakeInputLine(), "secret");
+  EXPECT_EQ(sci_->text().toStdString(), "Password: ") << "nothing of it stays";
+  editor_->MoveCaret(0, 10);
+  QTest::keyClicks(sci_, "x");
+  editor_->HideInput();
+  EXPECT_FALSE(editor_->EndInput());
+  EXPECT_EQ(sci_->text().toStdString(), "Password: ");
+}
+
 TEST_F(ConsoleEditorTest, FindNextWrapsAndMarksDividersAndHighlightAreIndependent) {
   editor_->AppendAtEnd("alpha\nbeta\nAlpha beta alpha\ngamma");
   editor_->MoveCaret(0, 1);
@@ -392,20 +467,25 @@ TEST_F(ConsoleEditorTest, ZoomKeysStepAsTheWheelAndSayTheLevel) {
   EXPECT_EQ(sci_->text(), "") << "no key typed its character";
 }
 
-TEST_F(ConsoleEditorTest, HeldInputStaysBelowTheOutputAndFailureMarksGoWithClear) {
+TEST_F(ConsoleEditorTest, InputToACommandStaysBelowRewrittenOutputAndFailureMarksGoWithClear) {
   editor_->AppendAtEnd("prompt>cmd\nout");
-  editor_->HoldInput("ty");
-  editor_->MoveCaret(1, 4);  // between the held letters
+  editor_->BeginInput();
+  editor_->SetReadOnly(false);
+  editor_->MoveCaret(1, 3);
+  QTest::keyClicks(sci_, "ty");
+  editor_->MoveCaret(1, 4);  // between the typed letters
   editor_->SetReadOnly(true);
-  OutputEdits edits;
-  edits.text = "put\nmore ";
+  OutputEdits edits;  // the output's unfinished line is written again, longer
+  edits.rewriteLine = true;
+  edits.keepBytes = 1;
+  edits.text = "UT\nmore ";
   editor_->ApplyOutput(edits);
-  EXPECT_EQ(sci_->text().toStdString(), "prompt>cmd\noutput\nmore ty");
+  EXPECT_EQ(sci_->text().toStdString(), "prompt>cmd\noUT\nmore ty");
   EXPECT_EQ(std::pair(editor_->CurrentLine(), editor_->CaretByte()), std::pair(2, std::size_t{6}));
-  EXPECT_EQ(editor_->HeldInputStart(), std::pair(2, std::size_t{5}));
-  EXPECT_EQ(editor_->TakeHeldInput(), "ty");
-  EXPECT_FALSE(editor_->HoldsInput());
-  EXPECT_EQ(sci_->text().toStdString(), "prompt>cmd\noutput\nmore ");
+  EXPECT_EQ(editor_->InputStart(), std::pair(2, std::size_t{5}));
+  EXPECT_EQ(editor_->InputText(), "ty");
+  EXPECT_TRUE(editor_->EndInput());
+  EXPECT_EQ(sci_->text().toStdString(), "prompt>cmd\noUT\nmore ty");
 
   editor_->MarkFailure(0, "exit status 2");
   editor_->SetLineDivider(1, true);

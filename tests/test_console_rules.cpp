@@ -120,7 +120,7 @@ TEST_F(ConsoleRules, ColoursAreShownCopyGivesThePlainTextAndACarriageReturnRedra
       << Text();
 }
 
-TEST_F(ConsoleRules, WhileBusyTypingIsHeldBelowTheOutputAndAStoppedWaitPromptsOnANewLine) {
+TEST_F(ConsoleRules, WhileBusyTypingGoesToTheInputAtTheEndAndAStoppedWaitPromptsOnANewLine) {
   test::FifoHold hold, hold2;
   ASSERT_TRUE(hold.Ready() && hold2.Ready());
   const std::string command =
@@ -129,34 +129,114 @@ TEST_F(ConsoleRules, WhileBusyTypingIsHeldBelowTheOutputAndAStoppedWaitPromptsOn
   ASSERT_TRUE(session_.bBusy());
   ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "abc"; }, 10000));
   EXPECT_EQ(caption_, "Working... - Pelorin");
-  input_.FocusGained();
+  // Earlier lines stay read-only; F2 and the folder tree write nothing.
+  editor_.MoveCaret(0, 2);
   input_.MouseClick(kLeftButton, 0, 5, 5);
   EXPECT_TRUE(editor_.ReadOnly());
   editor_.MoveCaret(0, 0);
-  Type("zz\b\b\bzz\t");  // held below the output, wherever the caret was; Backspace stops there
+  // Typed at the input at the end, wherever the caret was; Backspace stops at its start.
+  Type("zz\b\b\bzz");
   input_.WindowKeyReleased(Qt::Key_F2);
   Tree(home_ + "/sub");
   EXPECT_EQ(LastLine(), "abczz");
-  hold.Release();  // output arrives before the held input
+  hold.Release();  // output arrives before the input
   ASSERT_TRUE(QTest::qWaitFor([&] { return Text().ends_with("def\nzz"); }, 10000)) << Text();
+  // Up and Down keep the surface's own meaning there; Escape clears the input.
+  Key(Qt::Key_Up);
+  EXPECT_EQ(editor_.CurrentLine(), editor_.LineCount() - 2);
+  Key(Qt::Key_Down);
   Type("z");
   EXPECT_EQ(LastLine(), "zzz");
-  hold.Hold();
-  hold2.Release();
-  ASSERT_TRUE(Idle());
-  EXPECT_EQ(CurrentDirectory(), home_);
-  // At the end what was typed comes back on the input line.
-  EXPECT_EQ(Text(), prompt_ + command + "\nabcdef\n" + prompt_ + "zzz");
   Key(Qt::Key_Escape);
-  EXPECT_EQ(LastLine(), prompt_);
-
-  Type("printf abc; read x <" + hold.Path() + "\r");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "abc"; }, 10000));
+  EXPECT_EQ(LastLine(), "");
+  Type("typed");
   session_.StopWait();
   ASSERT_TRUE(Idle());
   EXPECT_FALSE(editor_.ReadOnly());
+  EXPECT_EQ(CurrentDirectory(), home_);
+  // What was typed and not sent stays behind the new prompt.
+  EXPECT_EQ(Text(), prompt_ + command + "\nabcdef\n" + prompt_ + "typed");
+  for (int i = 0; i < 5; ++i) {
+    Key(Qt::Key_Backspace);
+  }
   Run("echo after");
-  EXPECT_TRUE(Text().ends_with("\nabc\n" + prompt_ + "echo after\nafter\n" + prompt_)) << Text();
+  EXPECT_TRUE(Text().ends_with("\nabcdef\n" + prompt_ + "echo after\nafter\n" + prompt_)) << Text();
+}
+
+// Typing to a running command: the line goes to it and stays as typed, output arriving while a
+// line is half typed goes in before it, Ctrl+D in an empty line ends the input, a paste sends
+// the lines it completes, and lines the command never read are kept.
+TEST_F(ConsoleRules, TypingGoesToTheRunningCommandAndStaysAsTyped) {
+  const auto ran = [&](const std::string& command) {
+    Type(command + "\r");
+    return session_.bBusy();
+  };
+  ASSERT_TRUE(ran("for i in 1 2; do echo $i; sleep 0.3; done; read x; echo got $x"));
+  Type("An");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().find("\n2\n") != std::string::npos; }));
+  EXPECT_EQ(LastLine(), "An");
+  Type("n\r");
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with("done; read x; echo got $x\n1\n2\nAnn\ngot Ann\n" + prompt_))
+      << Text();
+
+  ASSERT_TRUE(ran("cat"));
+  Type("abc\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().ends_with("abc\nabc\n"); }));
+  QTest::keyClick(sci_, Qt::Key_D, Qt::ControlModifier);
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with(prompt_ + "cat\nabc\nabc\n" + prompt_)) << Text();
+
+  ASSERT_TRUE(ran("read a; read b; echo $a-$b"));
+  QApplication::clipboard()->setText("x\ny\n");
+  editor_.RunEditorCommand(EditorCommand::kPaste);
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with("echo $a-$b\nx\ny\nx-y\n" + prompt_)) << Text();
+
+  // A line the command never read runs after it, as at a terminal.
+  ASSERT_TRUE(ran("sleep 0.5"));
+  Type("echo later\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().ends_with("\nlater\n" + prompt_); })) << Text();
+  EXPECT_TRUE(
+      Text().ends_with("sleep 0.5\necho later\n" + prompt_ + "echo later\nlater\n" + prompt_))
+      << Text();
+
+  int columns = 0, rows = 0;
+  editor_.SizeInCharacters(columns, rows);
+  Run("stty size");
+  EXPECT_TRUE(Text().ends_with("\n" + std::to_string(rows) + " " + std::to_string(columns) + "\n" +
+                               prompt_))
+      << Text();
+}
+
+// What the command does not want shown (its terminal's echo off, or a prompt asking for a
+// password) is typed as dots and leaves nothing of itself on the surface, on the clipboard or
+// in the history.
+TEST_F(ConsoleRules, APasswordTypedToACommandIsNeverShownNorKept) {
+  std::vector<std::string> kept;
+  session_.UseHistory({}, [&](const std::string& c) { kept.push_back(c); });
+  Type("read -s x; echo ${#x}\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session_.InputHidden(""); }));
+  Type("secret\r");
+  ASSERT_TRUE(Idle());
+  Type("printf 'Password: '; read y; echo ${#y}\r");  // the terminal echoes this one
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "Password: "; }));
+  Type("hunter2");
+  EXPECT_EQ(LastLine(),
+            "Password: \xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2"
+            "\xE2\x80\xA2\xE2\x80\xA2\xE2\x80\xA2");
+  Type("\r");
+  ASSERT_TRUE(Idle());
+  editor_.RunEditorCommand(EditorCommand::kSelectAll);
+  const std::string copied = Copied();
+  EXPECT_TRUE(Text().ends_with("echo ${#x}\n6\n" + prompt_ + "printf 'Password: '; read y; echo " +
+                               "${#y}\nPassword: 7\n" + prompt_))
+      << Text();
+  for (const std::string& where : {Text(), copied}) {
+    EXPECT_EQ(where.find("secret"), std::string::npos);
+    EXPECT_EQ(where.find("hunter2"), std::string::npos);
+  }
+  EXPECT_EQ(kept.size(), 2u) << "a line typed to a command went into the history";
 }
 
 TEST_F(ConsoleRules, CdTakesQuotesEscapesAndHomeAndSaysWhyAFolderCannotBeEntered) {
@@ -288,19 +368,20 @@ TEST_F(ConsoleRules, PastedLinesRunInTurnEachBehindItsOwnPrompt) {
   EXPECT_EQ(LastLine(), prompt_ + "echo three");
 }
 
-TEST_F(ConsoleRules, LinesEnteredWhileACommandRunsWaitAndStopWaitingDropsThem) {
+TEST_F(ConsoleRules, LinesACommandNeverReadRunAfterItAndStopWaitingDropsThem) {
   test::FifoHold hold;
   ASSERT_TRUE(hold.Ready());
   const std::string waits = "read x <" + hold.Path();
   Type(waits + "\r");
   ASSERT_TRUE(session_.bBusy());
-  Type("echo next\r");
+  Type("echo next\r");  // goes to the command, which reads the pipe only
   hold.Release();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().ends_with("next\n" + prompt_); }, 10000));
-  EXPECT_EQ(Text(), prompt_ + waits + "\n" + prompt_ + "echo next\nnext\n" + prompt_);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Text().ends_with("\nnext\n" + prompt_); }, 10000));
+  EXPECT_EQ(Text(), prompt_ + waits + "\necho next\n" + prompt_ + "echo next\nnext\n" + prompt_);
   hold.Hold();
 
-  // Ten thousand lines are queued at once, and Stop waiting drops them with one line.
+  // Ten thousand lines pasted to a command go to it without holding the window, and Stop
+  // waiting drops what it did not take, with one line.
   Type(waits + "\r");
   std::string many;
   for (int i = 0; i < 10000; ++i) {
@@ -310,13 +391,13 @@ TEST_F(ConsoleRules, LinesEnteredWhileACommandRunsWaitAndStopWaitingDropsThem) {
   QElapsedTimer timer;
   timer.start();
   input_.Paste();
-  Type("\r");
   EXPECT_LT(timer.elapsed(), 2000 * PELORIN_TIMING_SLACK);
-  EXPECT_FALSE(session_.QueueEmpty());
+  EXPECT_EQ(editor_.LineText(editor_.LineCount() - 2), "echo 9999");
   session_.StopWait();
   ASSERT_TRUE(Idle());
-  EXPECT_TRUE(Text().ends_with(waits + "\n10000 queued commands dropped\n" + prompt_))
-      << LastLine();
+  EXPECT_TRUE(editor_.LineText(editor_.LineCount() - 2).ends_with(" queued commands dropped"))
+      << editor_.LineText(editor_.LineCount() - 2);
+  EXPECT_EQ(LastLine(), prompt_);
   EXPECT_TRUE(session_.QueueEmpty());
 }
 

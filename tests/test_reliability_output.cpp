@@ -6,18 +6,25 @@
 
 #include <Qsci/qsciscintillabase.h>
 
+#include <signal.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
+
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "console/CommandRunner.h"
 #include "console/ConsoleSession.h"
 #include "console/ProcessPlatform.h"
 #include "console/clsConsole.h"
@@ -38,12 +45,11 @@ class ConsoleTest : public ::testing::Test {
  protected:
   ConsoleTest() {
     for (const auto signal : {&clsConsole::OutputReceived, &clsConsole::Complete}) {
-      QObject::connect(&console_, signal,
-                       [this, signal](const std::string& o, const std::string& e) {
-                         events_ << QString::fromStdString(
-                             (signal == &clsConsole::Complete ? "done " : "tick ") + o + "|" + e);
-                         times_.push_back(std::chrono::steady_clock::now());
-                       });
+      QObject::connect(&console_, signal, [this, signal](const TickOutput& tick) {
+        events_ << QString::fromStdString((signal == &clsConsole::Complete ? "done " : "tick ") +
+                                          tick.Text(Stream::Out) + "|" + tick.Text(Stream::Err));
+        times_.push_back(std::chrono::steady_clock::now());
+      });
     }
   }
   static InterpreterCommand Sh(const std::string& line) { return {"/bin/sh", "-c", line}; }
@@ -189,6 +195,93 @@ TEST_F(HostileOutput, CopyGivesBackLongLinesAsWritten) {
     EXPECT_TRUE(copied(EditorCommand::kSelectAll).ends_with(command + "\ndone\n" + prompt))
         << pause;
   }
+}
+
+// A program the command leaves behind holds the pipes: the bounded last reads go on while the
+// window keeps answering, and the completion comes after them.
+TEST_F(HostileOutput, TheLastReadsAfterACommandFreezeNothing) {
+  QTest::keyClicks(editor_.focusProxy(), "(sleep 3 &); echo end; sleep 0.1\r");
+  test::PauseMeter pauses;
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return pauses.Mark(), !session_.bBusy(); }, 20000));
+  const auto took = std::chrono::steady_clock::now() - started;
+  std::printf("longest pause of the window while the command ended: %lld ms\n", pauses.LongestMs());
+  EXPECT_LE(pauses.LongestMs(), 250 * PELORIN_TIMING_SLACK) << "the window stopped answering";
+  EXPECT_GE(took, CommandRunner::kDrainLimit) << "the holder was not waited for";
+  EXPECT_TRUE(Document(editor_).ends_with("\nend\n" + ConsoleSession::Prompt()));
+}
+
+// The processes on the machine that hold the pipe or terminal of path (a /proc/<pid>/fd/<n>
+// link), this one left out.
+std::vector<long> Holders(const std::string& link, long except) {
+  std::error_code ec;
+  const auto target = std::filesystem::read_symlink(link, ec);
+  std::vector<long> found;
+  for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = process.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos || std::stol(name) == except ||
+        std::stol(name) == ::getpid())
+      continue;
+    for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", ec)) {
+      if (std::filesystem::read_symlink(fd.path(), ec) == target) {
+        found.push_back(std::stol(name));
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+long PssKb(long pid) {
+  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  for (S line; std::getline(rollup, line);) {
+    if (line.starts_with("Pss:"))
+      return std::stol(line.substr(4));
+  }
+  return -1;
+}
+
+// Whatever holds a command's streams after the window let go of them holds nothing else of the
+// window: not its memory (the history above all), whose size is PELORIN_TEST_HISTORY_MB here.
+TEST_F(HostileOutput, WhatReadsOnAfterACommandHoldsNothingOfTheWindow) {
+  const char* mb = std::getenv("PELORIN_TEST_HISTORY_MB");
+  const S line = S(99, 'h') + "\n";
+  S block;
+  while (block.size() < (1 << 20))
+    block += line;
+  for (long i = 0, n = mb ? std::atol(mb) : 64; i < n; ++i)
+    editor_.AppendAtEnd(block);
+  session_.ExecuteCommand("");  // a prompt below the history
+  input_.FocusGained();
+  QTest::keyClicks(editor_.focusProxy(), "sleep 30 & echo $! > pid\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.bBusy(); }, 20000));
+  long sleeper = 0;
+  ASSERT_TRUE(std::ifstream("pid") >> sleeper);
+  // The reader is there from the completion on, but /proc shows a process starting up a moment
+  // later; the one started leaves at once, its detached copy reads on.
+  const auto parentOf = [](long pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    S text;
+    std::getline(stat, text);
+    S state;
+    long parent = -1;
+    std::istringstream(text.substr(text.rfind(')') + 1)) >> state >> parent;
+    return parent;
+  };
+  std::vector<long> drainers;
+  (void)QTest::qWaitFor([&] {
+    drainers = Holders("/proc/" + std::to_string(sleeper) + "/fd/2", sleeper);
+    return drainers.size() == 1 && parentOf(drainers.front()) != ::getpid();
+  });
+  ASSERT_EQ(drainers.size(), 1u) << "nothing, or more than one, reads on";
+  const long pss = PssKb(drainers.front());
+  std::printf("proportional set size of the process reading on: %ld kB\n", pss);
+  EXPECT_TRUE(std::filesystem::read_symlink("/proc/" + std::to_string(drainers.front()) + "/exe")
+                  .filename() == "pelorin-helper");
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's own memory alone comes to about 5 MB
+  EXPECT_LT(pss, 5 * 1024);
+#endif
+  ::kill(static_cast<pid_t>(sleeper), SIGKILL);
 }
 
 TEST_F(HostileOutput, ConsoleDestroyedMidRunLeavesNoZombie) {

@@ -1,101 +1,372 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <span>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <utility>
 
 #include "console/CommandRunner.h"
 #include "tests/support/Platform.h"
 
-// The tick rules of CommandRunner against a scripted child that logs every call, so that the
-// order of polls and reads is checked exactly. Real children: test_runner_posix.cpp.
+// The tick rules of CommandRunner and its reader thread against a scripted child: what arrives,
+// in which order and in what share per tick, the end and the last reads, stops, and the input
+// given to the command. Real children: test_runner_posix.cpp.
 
 namespace pelorin {
 namespace {
 
+using namespace std::chrono_literals;
+using Result = CommandRunner::TickResult;
+using S = std::string;
+
+// The one scripted child alive. The reader thread and the test meet under the lock.
 struct Script {
-  bool ended = false;
-  std::string pipe[2], log;  // [0] standard output, [1] standard error
-  long outAnswer = -1;       // when set, the answer of the next Available(Out)
-} script;                    // of the one fake child alive
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<OutputChunk> pending;  // what the streams will give, in order
+  bool streamsEnd = false;          // both streams end once pending is read
+  bool ended = false;               // the child has ended
+  std::size_t inputRoom = 1 << 20;  // what the input takes before it is full
+  bool inputClosed = false;
+  TerminalState terminal{true, true, true};
+  S input;  // all that was given, the end of input as "^D"
+  std::size_t largestRead[2] = {0, 0};
+  bool readerIdle = false;  // the reader waits, with nothing it may read: all it read is filed
+  S log;
+
+  void Add(Stream stream, S bytes) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    pending.push_back({stream, std::move(bytes)});
+    readerIdle = false;  // until the reader has looked
+    changed.notify_all();
+  }
+} script;
 
 class FakeChild : public ChildProcess {
  public:
-  bool HasEnded() override { return Log("end?"), script.ended; }
-  std::size_t Available(Stream st) override {
-    Log("peek-" + Name(st));
-    const long forced = st == Stream::Out ? std::exchange(script.outAnswer, -1) : -1;
-    return forced >= 0 ? forced : std::min(Pipe(st).size(), kPipeBytes);
+  bool HasEnded() override { return script.ended; }
+  void ReadOutput(const std::size_t room[2], std::chrono::milliseconds wait,
+                  std::vector<OutputChunk>& chunks, bool ended[2]) override {
+    std::unique_lock<std::mutex> lock(script.mutex);
+    const auto readable = [&] {
+      return woken_ ||
+             std::any_of(script.pending.begin(), script.pending.end(),
+                         [&](auto& c) { return room[c.stream == Stream::Err] > 0; }) ||
+             (script.pending.empty() && script.streamsEnd && (room[0] > 0 || room[1] > 0));
+    };
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (!readable()) {
+      script.readerIdle = true;
+      if (script.changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+        break;
+      }
+    }
+    script.readerIdle = false;
+    woken_ = false;
+    // In arrival order, each stream as far as its room goes; a stream out of room holds back
+    // what comes after it on that stream only.
+    std::size_t left[2] = {room[0], room[1]};
+    for (auto it = script.pending.begin(); it != script.pending.end();) {
+      const int i = it->stream == Stream::Err;
+      const std::size_t n = std::min(left[i], it->bytes.size());
+      if (n == 0) {
+        left[i] = 0;
+        ++it;
+        continue;
+      }
+      chunks.push_back({it->stream, it->bytes.substr(0, n)});
+      script.largestRead[i] = std::max(script.largestRead[i], n);
+      left[i] -= n;
+      it->bytes.erase(0, n);
+      it = it->bytes.empty() ? script.pending.erase(it) : std::next(it);
+    }
+    if (script.pending.empty() && script.streamsEnd) {
+      ended[0] = ended[1] = true;
+    }
   }
-  bool Read(Stream st, std::size_t count, std::string& appendTo) override {
-    Log("read-" + Name(st) + ":" + std::to_string(count));
-    const std::string got = Pipe(st).substr(0, count);
-    Pipe(st).erase(0, count);
-    appendTo += got;
-    return !got.empty();  // an empty pipe stands for a failed read
+  void WakeReader() override {
+    const std::lock_guard<std::mutex> lock(script.mutex);
+    woken_ = true;
+    script.readerIdle = false;
+    script.changed.notify_all();
   }
-  void Drain(std::chrono::milliseconds limit, std::size_t maxBytes, std::string& out,
-             std::string& err) override {
-    Log("drain:" + std::to_string(limit.count()) + "/" + std::to_string(maxBytes));
-    out += "rest";
-    err += "err rest";
+  InputWritten WriteInput(std::string_view bytes) override {
+    const std::lock_guard<std::mutex> lock(script.mutex);
+    if (script.inputClosed) {
+      return {0, true};
+    }
+    const std::size_t n = std::min(bytes.size(), script.inputRoom);
+    script.input += bytes.substr(0, n);
+    script.inputRoom -= n;
+    return {n, false};
   }
-  void ReleaseReadEnds() override { Log("release"); }
-  void Interrupt() override { Log("interrupt"); }
+  bool EndInput() override {
+    const std::lock_guard<std::mutex> lock(script.mutex);
+    script.input += "^D";
+    return true;
+  }
+  TerminalState Terminal() override { return script.terminal; }
+  void SetTerminalSize(int columns, int rows) override {
+    script.log += "size " + std::to_string(columns) + "x" + std::to_string(rows) + " ";
+  }
+  std::string TakeUnreadInput() override { return "never read\n"; }
+  void ReleaseReadEnds() override { script.log += "release "; }
+  void Interrupt() override { script.log += "interrupt "; }
 
  private:
-  static std::string Name(Stream st) { return st == Stream::Out ? "out" : "err"; }
-  static std::string& Pipe(Stream st) { return script.pipe[st == Stream::Err]; }
-  static void Log(const std::string& word) { script.log += word + " "; }
+  bool woken_ = false;
 };
 
-// The cases run in this order on one runner, each as a run of its own: what one run's decoders
-// hold must not show up in the next.
-TEST(RunnerRules, TickOrderRereadOfOutChunksStopsEndsAndDecoders) {
-  const std::string big(40000, 'x'), fffd = "\xEF\xBF\xBD";
-  const struct {
-    std::string out, err, log, text;
-    long outAnswer;
-    bool ended, stop;
-  } cases[] = {
-      {"o", "e", "end? peek-out read-out:1 peek-err read-err:1 ", "o|e", -1, 0, 0},
-      // Out looked empty: looked at again only because err had text.
-      {"late", "e", "end? peek-out peek-err read-err:1 peek-out read-out:4 ", "late|e", 0, 0, 0},
-      {"late", "", "end? peek-out peek-err ", "|", 0, 0, 0},
-      // A platform answering above the cap is read in pipe-sized chunks; the failed last one is
-      // skipped.
-      {big, "", "end? peek-out read-out:30720 read-out:30720 read-out:8560 peek-err ", big + "|",
-       70000, 0, 0},
-      // The end, decided before reading, wins over a stop: the rest is read for a bounded time.
-      {"tick ", "", "end? peek-out read-out:5 peek-err drain:1000/122880 release ",
-       "tick rest|err rest", -1, 1, 1},
-      // A stop completes with that tick's text only.
-      {"", big, "end? peek-out peek-err read-err:30720 peek-out release ",
-       "|" + big.substr(0, kPipeBytes), -1, 0, 1},
-      // UTF-8 only (Windows decodes the console's code page), kept last: one decoder per stream,
-      // a fresh one per run, held bytes shown at the end.
-      {"a\xE2\x82", "\xAC", "end? peek-out read-out:3 peek-err read-err:1 ", "a|" + fffd, -1, 0, 0},
-      {"\xAC\xE2\x82", "", "end? peek-out read-out:3 peek-err release ", fffd + fffd + fffd + "|",
-       -1, 0, 1},
-  };
-  CommandRunner runner([](const InterpreterCommand&, std::unique_ptr<ChildProcess>& child) {
+S Shown(const TickOutput& output) {
+  S shown;
+  for (const TextChunk& c : output.chunks) {
+    shown += (c.stream == Stream::Out ? "[out " : "[err ") + c.text + "]";
+  }
+  return shown;
+}
+
+class RunnerRules : public ::testing::Test {
+ protected:
+  RunnerRules() {
+    const std::lock_guard<std::mutex> lock(script.mutex);
+    script.pending.clear();
+    script.streamsEnd = script.ended = script.inputClosed = false;
+    script.inputRoom = 1 << 20;
+    script.terminal = {true, true, true};
+    script.input.clear();
+    script.log.clear();
+    script.largestRead[0] = script.largestRead[1] = 0;
+    script.readerIdle = false;
+  }
+  void Start() { ASSERT_EQ(runner_.Start({}), 0u); }
+  // Waits until the reader has read all it may (it reads as data arrives, until a stream's share
+  // of the tick is taken) and filed it for the next tick; or, once the streams end, all there was
+  // (the last reads are waited for by the tick itself).
+  static void AllRead() {
+    for (int i = 0; i < 30000; ++i) {
+      {
+        const std::lock_guard<std::mutex> lock(script.mutex);
+        if (script.readerIdle || (script.pending.empty() && script.streamsEnd)) {
+          return;
+        }
+      }
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+  // Ticks until the run completes; every tick's text, "|" between ticks.
+  S TicksToTheEnd(int& ticks) {
+    S all;
+    for (Result r; r.kind != Result::Complete; ++ticks) {
+      AllRead();
+      r = runner_.Tick();
+      all += Shown(r.output) + "|";
+    }
+    return all;
+  }
+
+  CommandRunner runner_{[](const InterpreterCommand&, std::unique_ptr<ChildProcess>& child) {
     child = std::make_unique<FakeChild>();
     return SysError{0};
-  });
-  for (const auto& c : std::span(cases).first(std::size(cases) - (test::kWindows ? 2 : 0))) {
-    runner.StopWait();  // Start clears it
-    ASSERT_EQ(runner.Start({}), 0u);
-    script = {c.ended, {c.out, c.err}, "", c.outAnswer};
-    if (c.stop) {
-      runner.StopWait();
+  }};
+};
+
+TEST_F(RunnerRules, ChunksKeepTheirArrivalOrderAndEachStreamItsOwnDecoder) {
+  Start();
+  // A character split between two chunks of one stream, with the other stream's text between
+  // them; a run's held bytes never reach the next run. (UTF-8 only: Windows decodes the
+  // console's code page.)
+  const bool utf8 = !test::kWindows;
+  script.Add(Stream::Out, utf8 ? "o1 \xE2\x82" : "o1 ");
+  script.Add(Stream::Err, "e1");
+  script.Add(Stream::Out, utf8 ? "\xAC o2" : "\x80 o2");
+  script.Add(Stream::Err, utf8 ? "e2\xC3" : "e2");
+  AllRead();
+  const TickOutput first = runner_.Tick().output;
+  EXPECT_EQ(first.chunks.size(), 4u);
+  if (utf8) {
+    EXPECT_EQ(Shown(first), "[out o1 ][err e1][out \xE2\x82\xAC o2][err e2]");
+  }
+  script.streamsEnd = script.ended = true;
+  int ticks = 0;
+  EXPECT_EQ(TicksToTheEnd(ticks), utf8 ? "[err \xEF\xBF\xBD]|" : "|");
+  EXPECT_EQ(ticks, 1) << "a command that ends completes at the tick that sees it";
+  EXPECT_EQ(script.log, "release ");
+}
+
+TEST_F(RunnerRules, EachStreamGivesAPipeATickAndAFloodOfOneHoldsBackNoneOfTheOther) {
+  Start();
+  const S flood(3 * kPipeBytes + 5, 'x');
+  script.Add(Stream::Out, flood);
+  script.Add(Stream::Err, "err");
+  script.Add(Stream::Out, "after");
+  S out, err;
+  for (std::size_t tick = 0; tick < 4; ++tick) {
+    AllRead();
+    const TickOutput o = runner_.Tick().output;
+    EXPECT_LE(o.Text(Stream::Out).size(), kPipeBytes) << tick;
+    out += o.Text(Stream::Out);
+    err += o.Text(Stream::Err);
+    if (tick == 0) {
+      EXPECT_EQ(err, "err") << "standard error waited for standard output's flood";
     }
-    const CommandRunner::TickResult r = runner.Tick();
-    EXPECT_EQ(script.log, c.log);
-    EXPECT_TRUE(r.stdOut + "|" + r.stdErr == c.text) << c.log;
-    EXPECT_EQ(r.kind == CommandRunner::TickResult::Complete, c.ended || c.stop) << c.log;
-    EXPECT_EQ(runner.Running(), r.kind == CommandRunner::TickResult::Output) << c.log;
+  }
+  EXPECT_TRUE(out == flood + "after");
+  EXPECT_LE(script.largestRead[0], kPipeBytes);
+}
+
+TEST_F(RunnerRules, TheLastReadsGoOnAcrossTicksUntilTheStreamsEndOrTheirBounds) {
+  // A program left behind keeps the streams open: the ticks go on showing what comes, and the
+  // completion follows once the limit has passed. Another writes without end: the bytes bound
+  // ends the reads.
+  for (const bool endless : {false, true}) {
+    Start();
+    script.ended = true;
+    if (endless) {
+      script.Add(Stream::Out, S(3 * CommandRunner::kDrainBytes, 'y'));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    int ticks = 0;
+    S all;
+    for (Result r; r.kind != Result::Complete; ++ticks) {
+      r = runner_.Tick();
+      all += r.output.Text(Stream::Out);
+      if (r.kind == Result::Output) {
+        std::this_thread::sleep_for(50ms);
+      }
+    }
+    EXPECT_GE(std::chrono::steady_clock::now() - start, CommandRunner::kDrainLimit);
+    EXPECT_GT(ticks, 2) << "the window's thread waited for the last reads";
+    // The reader may have taken its share of a tick before the end was seen.
+    if (endless) {
+      EXPECT_GE(all.size(), CommandRunner::kDrainBytes);
+      EXPECT_LE(all.size(), CommandRunner::kDrainBytes + kPipeBytes);
+    } else {
+      EXPECT_EQ(all, "");
+    }
+  }
+}
+
+TEST_F(RunnerRules, AStopCompletesWithThatTicksTextAndTheCommandRunsOnUnread) {
+  Start();
+  script.Add(Stream::Out, "before");
+  AllRead();
+  runner_.StopWait();
+  const Result r = runner_.Tick();
+  EXPECT_EQ(r.kind, Result::Complete);
+  EXPECT_EQ(Shown(r.output), "[out before]");
+  EXPECT_FALSE(runner_.Running());
+  EXPECT_EQ(script.log, "release ");
+}
+
+TEST_F(RunnerRules, InputIsGivenAPipeATickInOrderAndTheEndOfInputComesLast) {
+  Start();
+  runner_.SetTerminalSize(100, 30);
+  runner_.SetTerminalSize(100, 30);    // told once
+  script.inputRoom = kPipeBytes + 10;  // the command takes a little more than a tick gives
+  const S big(2 * kPipeBytes, 'p');
+  EXPECT_TRUE(runner_.SendInput("first\n"));
+  EXPECT_TRUE(runner_.SendInput(big + "\n"));
+  runner_.EndInput();
+  EXPECT_EQ(script.input.size(), kPipeBytes) << "more than a tick's room given at once";
+  runner_.Tick();
+  EXPECT_EQ(script.input.size(), kPipeBytes + 10) << "the full input waits";
+  script.inputRoom = 1 << 20;
+  for (int i = 0; i < 3; ++i) {
+    runner_.Tick();
+  }
+  EXPECT_TRUE(script.input == "first\n" + big + "\n^D");
+  EXPECT_EQ(script.log, "size 100x30 ");
+}
+
+TEST_F(RunnerRules, TheEchoOfALineIsShownOnceAndProgramOutputIsLeftAlone) {
+  Start();
+  runner_.SendInput("abc\n");
+  script.terminal = {true, false, true};  // a password: no echo comes, none is taken
+  runner_.SendInput("secret\n");
+  script.terminal = {true, false, false};  // readline: it echoes what it reads itself
+  runner_.SendInput("6*7\n");
+  // The echo may come after other output, at a line's start, in two ticks.
+  script.Add(Stream::Out, "progress abc\nab");
+  AllRead();
+  EXPECT_EQ(runner_.Tick().output.Text(Stream::Out), "progress abc\n");
+  script.Add(Stream::Out, "c\r\nabc\n6*7\n42\n");
+  AllRead();
+  EXPECT_EQ(runner_.Tick().output.Text(Stream::Out), "abc\n42\n");
+  // A line that waits for room is echoed when it is given, however late.
+  script.inputRoom = 0;
+  runner_.SendInput("late\n");
+  for (int i = 0; i <= EchoFilter::kTicksToWait; ++i) {
+    runner_.Tick();
+  }
+  script.inputRoom = 1 << 20;
+  runner_.Tick();
+  script.Add(Stream::Out, "late\nafter\n");
+  AllRead();
+  EXPECT_EQ(runner_.Tick().output.Text(Stream::Out), "after\n");
+  // An echo that never comes is given up: later output of the same text is shown.
+  runner_.SendInput("never\n");
+  for (int i = 0; i <= EchoFilter::kTicksToWait; ++i) {
+    runner_.Tick();
+  }
+  script.Add(Stream::Out, "never\n");
+  AllRead();
+  EXPECT_EQ(runner_.Tick().output.Text(Stream::Out), "never\n");
+}
+
+TEST_F(RunnerRules, InputNoOneReadsIsKeptAndSaidOnceAndNothingGoesToTheNextRun) {
+  Start();
+  runner_.SendInput("read\n");
+  script.inputClosed = true;
+  runner_.SendInput("one\n");
+  runner_.SendInput("two\r\n");
+  EXPECT_TRUE(runner_.Tick().output.inputRefused);
+  runner_.SendInput("three\n");
+  EXPECT_FALSE(runner_.Tick().output.inputRefused) << "said once a run";
+  script.ended = true;
+  runner_.Tick();
+  EXPECT_FALSE(runner_.SendInput("late\n")) << "given to a command that has ended";
+  script.streamsEnd = true;
+  int ticks = 0;
+  TicksToTheEnd(ticks);
+  EXPECT_EQ(runner_.TakeUnreadInput(),
+            (std::vector<S>{"never read", "one", "two", "three", "late"}));
+  EXPECT_TRUE(runner_.TakeUnreadInput().empty());
+  EXPECT_FALSE(runner_.SendInput("after\n"));
+  Start();
+  EXPECT_EQ(script.input, "read\n") << "a line of the last run reached the next";
+}
+
+TEST(TerminalText, OverstrikeShowsTheCharacterOnceAndAnyOtherBackspaceStays) {
+  const std::pair<S, S> cases[] = {
+      {"N\bNA\bAM\bME\bE [_\bF_\bI_\bL_\bE]", "NAME [FILE]"},  // bold, underline
+      {"\xC3\xA4\b\xC3\xA4 x\b_", "\xC3\xA4 x"},               // a wide character; x under a line
+      {"|\b/\b-", "-"},                                        // a spinner steps back
+      {"\bat start\n\bx", "\bat start\n\bx"},                  // nothing to step back over
+      {"\x06\b\t", "\x06\b\t"},
+  };
+  for (const auto& [written, shown] : cases) {
+    Overstrike o;
+    S filtered = o.Filter(written);
+    EXPECT_EQ(filtered + o.Flush(), shown) << written;
+  }
+  Overstrike split;  // a character and what strikes it over in two ticks
+  S filtered = split.Filter("ab\b");
+  filtered += split.Filter("_c");
+  EXPECT_EQ(filtered, "ab");
+  filtered += split.Filter("\b");
+  EXPECT_EQ(filtered + split.Flush(), "abc\b");
+}
+
+TEST(TerminalText, APromptAsksForASecretWhenItEndsInPasswordOrNamesAPassphrase) {
+  for (const char* asks : {"Password:", "[sudo] password for ann: x password: ", "PASSWORD:\t",
+                           "Enter passphrase for key '/home/a/.ssh/id': "}) {
+    EXPECT_TRUE(AsksForSecret(asks)) << asks;
+  }
+  for (const char* not_ : {"", "name? ", "password reset done", "Password: ok"}) {
+    EXPECT_FALSE(AsksForSecret(not_)) << not_;
   }
 }
 

@@ -21,6 +21,8 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "console/CommandRunner.h"
 #include "console/OutputDecoder.h"
@@ -43,18 +45,19 @@ char ProcState(std::int64_t pid) {
   return stat.empty() ? 0 : stat[stat.rfind(')') + 2];
 }
 
-// Whether a process of the group runs (zombies do not count), of that name if one is given.
-bool GroupRuns(std::int64_t pgid, const std::string& name = "") {
+// Whether a process of the session runs (zombies do not count), of that name if one is given.
+bool SessionRuns(std::int64_t sid, const std::string& name = "") {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator("/proc", ec)) {
     std::string stat;
     std::getline(std::ifstream(entry.path() / "stat"), stat);
     const std::size_t open = stat.find('('), close = stat.rfind(')');
     char state = 0;
-    long ppid = 0, pgrp = 0;
+    long ppid = 0, pgrp = 0, session = 0;
     if (close != std::string::npos &&
-        std::istringstream(stat.substr(close + 1)) >> state >> ppid >> pgrp && pgrp == pgid &&
-        state != 'Z' && (name.empty() || stat.substr(open + 1, close - open - 1) == name))
+        std::istringstream(stat.substr(close + 1)) >> state >> ppid >> pgrp >> session &&
+        session == sid && state != 'Z' &&
+        (name.empty() || stat.substr(open + 1, close - open - 1) == name))
       return true;
   }
   return false;
@@ -105,13 +108,15 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
       {"f() { seq " + std::to_string(lines) + " | sed 's/$/" + tail + "/'; }; f & f >&2; wait",
        data, data, kTicked},
       {"printf out; printf err >&2; printf ' more'", "out more", "err", kOverBeforeTheFirstTick},
-      {"readlink /proc/$$/fd/0; cat; echo ok", "/dev/null\nok\n", "", kOverBeforeTheFirstTick},
+      // Standard input and output are a terminal, the session's own; standard error a pipe.
+      {"test -t 0 && test -t 1 && ! test -t 2 && : </dev/tty && echo tty", "tty\n", "",
+       kOverBeforeTheFirstTick},
       // exec: what the child started with, not the state of a shell waiting for grep (the
       // shell blocks every signal around its wait).
       {"exec grep -E '^Sig(Blk|Ign)' /proc/$$/status",
        "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n", "", kOverBeforeTheFirstTick},
       // Only the three standard streams: the shell has no descriptor of ours besides.
-      {"ls /proc/$$/fd; true", "0\n1\n2\n", "", kOverBeforeTheFirstTick},
+      {"ls -1 /proc/$$/fd; true", "0\n1\n2\n", "", kOverBeforeTheFirstTick},
   };
   std::int64_t pid = 0;
   CommandRunner runner = RunnerKeepingPid(pid);
@@ -128,10 +133,11 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
       std::this_thread::sleep_for(1ms);
       r = runner.Tick();
       // At most one pipe's worth per stream, give or take a character held from the last tick.
-      ASSERT_LE(std::max(r.stdOut.size(), r.stdErr.size()),
+      const std::string o = r.output.Text(Stream::Out), e = r.output.Text(Stream::Err);
+      ASSERT_LE(std::max(o.size(), e.size()),
                 r.kind == Result::Complete ? data.size() : kPipeBytes + 3);
-      out += r.stdOut;
-      err += r.stdErr;
+      out += o;
+      err += e;
     }
     EXPECT_TRUE(out == c.out && err == c.err)
         << "output lost, corrupted or reordered: " << c.line
@@ -152,7 +158,7 @@ TEST(RealChildren, AnInterruptEndsTheCommandsGroupAndTheSecondEndsItForGood) {
   for (const auto& [line, needed] : cases) {
     ASSERT_EQ(runner.Start({"/bin/sh", "-c", line}), 0u);
     // The shell catches SIGINT until it has started sleep: an interrupt before would be lost.
-    ASSERT_TRUE(WaitUntil([&] { return GroupRuns(pid, "sleep"); }));
+    ASSERT_TRUE(WaitUntil([&] { return SessionRuns(pid, "sleep"); }));
     for (int i = 0; i < needed; ++i) {
       // An ignored signal is dropped when it is sent: the command runs on, for certain.
       EXPECT_TRUE(ProcState(pid) != 'Z' && runner.Tick().kind == Result::Output) << line << i;
@@ -165,30 +171,88 @@ TEST(RealChildren, AnInterruptEndsTheCommandsGroupAndTheSecondEndsItForGood) {
     })) << line;
     // The command's end closes the pipes: no drain waits for a program left in the group.
     EXPECT_LT(Clock::now() - interrupted, CommandRunner::kDrainLimit / 2);
-    EXPECT_TRUE(WaitUntil([&] { return !GroupRuns(pid); })) << "a part runs on: " << line;
+    EXPECT_TRUE(WaitUntil([&] { return !SessionRuns(pid); })) << "a part runs on: " << line;
   }
 }
 
 TEST(RealChildren, TheLastDrainIsBoundedAndAProgramLeftWritingRunsToItsEnd) {
-  // The command ends at once and leaves a writer of 50 MB holding the pipes. The completion
-  // carries the command's own text and no more than the bound; the writer is never cut off.
+  // The command ends at once and leaves a writer of 50 MB holding its terminal. What comes after
+  // the end is bounded; the writer is never cut off.
   test::TempDir dir;
   const std::string mark = dir.path() + "/mark";
-  CommandRunner runner;
+  std::int64_t pid = 0;
+  CommandRunner runner = RunnerKeepingPid(pid);
   ASSERT_EQ(runner.Start({"/bin/sh", "-c",
                           "(yes | head -c 50000000; echo $? > " + mark + ") & echo started"}),
             0u);
+  ASSERT_TRUE(WaitUntil([&pid] { return ProcState(pid) == 'Z'; }));
   std::string out;
-  Result r;
   const auto start = Clock::now();
-  while ((r = runner.Tick()).kind != Result::Complete) {
+  for (Result r; r.kind != Result::Complete; out += r.output.Text(Stream::Out)) {
     ASSERT_LT(Clock::now() - start, 60s) << "no completion";
-    out += r.stdOut;
     std::this_thread::sleep_for(1ms);
+    r = runner.Tick();
   }
-  EXPECT_LE(r.stdOut.size(), kPipeBytes + CommandRunner::kDrainBytes);
-  EXPECT_NE((out + r.stdOut).find("started\n"), std::string::npos);
+  EXPECT_LE(out.size(), kPipeBytes + CommandRunner::kDrainBytes);
+  EXPECT_TRUE(out.starts_with("started\n")) << out.substr(0, 100);
   EXPECT_TRUE(WaitUntil([&] { return Read(mark) == "0\n"; })) << "status " << Read(mark);
+}
+
+// Ticks until the run completes; its standard output. The input goes to it from the start.
+std::string Output(CommandRunner& runner, const std::string& line, const std::string& input = "",
+                   bool endInput = false) {
+  std::string out;
+  EXPECT_EQ(runner.Start({"/bin/sh", "-c", line}), 0u) << line;
+  if (!input.empty()) {
+    runner.SendInput(input);
+  }
+  if (endInput) {
+    runner.EndInput();
+  }
+  const auto start = Clock::now();
+  for (Result r; r.kind != Result::Complete && Clock::now() - start < 30s;
+       out += r.output.Text(Stream::Out)) {
+    std::this_thread::sleep_for(5ms);
+    r = runner.Tick();
+  }
+  return out;
+}
+
+// The terminal a command gets: its size, echo and line editing as the command sets them, what
+// it says of itself in the environment, the end of input, and the input it never read.
+TEST(Terminal, SizeEchoEnvironmentEndOfInputAndUnreadInput) {
+  test::ScopedEnv term("TERM", "xterm-256color"), pager("PAGER", "less");
+  CommandRunner runner;
+  runner.SetTerminalSize(123, 45);
+  EXPECT_EQ(Output(runner, "stty size; echo $TERM $PAGER $GIT_PAGER $MANPAGER"),
+            "45 123\ndumb cat cat cat\n");
+  // The line typed shows once: the terminal's echo of it is taken out.
+  EXPECT_EQ(Output(runner, "read x; echo got $x", "Ann\n"), "got Ann\n");
+  EXPECT_EQ(Output(runner, "cat", "abc\n", true), "abc\n");
+  // A command that reads one line of three: the two it never read are kept, in order.
+  EXPECT_EQ(Output(runner, "read x; sleep 0.3", "one\ntwo\nthree\n"), "");
+  EXPECT_EQ(runner.TakeUnreadInput(), (std::vector<std::string>{"two", "three"}));
+
+  test::FifoHold hold;
+  ASSERT_TRUE(hold.Ready());
+  const std::pair<std::string, TerminalState> modes[] = {
+      {"stty -echo", {true, false, true}},           // a password: hidden
+      {"stty -echo -icanon", {true, false, false}},  // key by key (readline): not hidden
+  };
+  for (const auto& [stty, state] : modes) {
+    hold.Hold();
+    ASSERT_EQ(runner.Start({"/bin/sh", "-c", stty + "; read x <" + hold.Path()}), 0u);
+    EXPECT_TRUE(WaitUntil([&] {
+      const TerminalState t = runner.Terminal();
+      return t.echo == state.echo && t.lines == state.lines;
+    })) << stty;
+    EXPECT_EQ(runner.Terminal().Hidden(), state.lines) << stty;
+    hold.Release();
+    while (runner.Tick().kind != Result::Complete) {
+      std::this_thread::sleep_for(5ms);
+    }
+  }
+  EXPECT_FALSE(runner.Terminal().present) << "no terminal while nothing runs";
 }
 
 TEST(InterpreterCommand, ShellFromTheEnvironmentAndAMissingOneFailsToStart) {
@@ -210,25 +274,24 @@ TEST(RealChildren, AChildGetsTheGivenEnvironmentAndTheRunnerSaysHowItEnded) {
     if (stop) {
       runner.StopWait();
     }
-    Result all;
-    for (const auto end = Clock::now() + 30s; all.kind != Result::Complete && Clock::now() < end;) {
+    std::pair<std::string, Result> all;
+    for (const auto end = Clock::now() + 30s;
+         all.second.kind != Result::Complete && Clock::now() < end;) {
       std::this_thread::sleep_for(1ms);
-      Result r = runner.Tick();
-      all.kind = r.kind;
-      all.stdOut += r.stdOut;
-      all.exit = r.exit;
+      all.second = runner.Tick();
+      all.first += all.second.output.Text(Stream::Out);
     }
     return all;
   };
-  const Result given = run({"/bin/sh",
-                            "-c",
-                            "echo \"[$PELORIN_X][$HOME]\"; exit 7",
-                            {"PELORIN_X=a  b", "PATH=/usr/bin:/bin"}});
-  EXPECT_EQ(given.stdOut, "[a  b][]\n") << "the whole environment is the one given";
+  const auto [out, given] = run({"/bin/sh",
+                                 "-c",
+                                 "echo \"[$PELORIN_X][$HOME]\"; exit 7",
+                                 {"PELORIN_X=a  b", "PATH=/usr/bin:/bin"}});
+  EXPECT_EQ(out, "[a  b][]\n") << "the whole environment is the one given";
   EXPECT_EQ(given.exit, (ExitStatus{false, 7}));
-  EXPECT_EQ(run({"/bin/sh", "-c", "kill -KILL $$"}).exit, (ExitStatus{true, 9}));
-  EXPECT_EQ(run({"/bin/sh", "-c", "exit 0"}).exit, (ExitStatus{false, 0}));
-  EXPECT_EQ(run({"/bin/sh", "-c", "sleep 5"}, true).exit, std::nullopt) << "not seen ending";
+  EXPECT_EQ(run({"/bin/sh", "-c", "kill -KILL $$"}).second.exit, (ExitStatus{true, 9}));
+  EXPECT_EQ(run({"/bin/sh", "-c", "exit 0"}).second.exit, (ExitStatus{false, 0}));
+  EXPECT_EQ(run({"/bin/sh", "-c", "sleep 5"}, true).second.exit, std::nullopt) << "not seen ending";
 }
 
 const std::string kFffd = "\xEF\xBF\xBD";
@@ -278,7 +341,7 @@ class Wear : public ::testing::Test {
   // Ticks as fast as the child allows until the run completes; returns its standard output.
   S Ticks() {
     S out;
-    for (CommandRunner::TickResult r; r.kind != r.Complete; out += r.stdOut) {
+    for (CommandRunner::TickResult r; r.kind != r.Complete; out += r.output.Text(Stream::Out)) {
       std::this_thread::sleep_for(200us);
       r = runner_->Tick();
     }

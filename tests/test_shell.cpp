@@ -173,6 +173,33 @@ TEST_F(Shell, CtrlCInterruptsARunningCommandUnlessTextIsSelectedAndCtrlBreakAlwa
   EXPECT_EQ(Text(), prompt + "sleep 100\n" + prompt + "sleep 100\n" + prompt);
 }
 
+// Ctrl+D in the empty input of a running command ends that input; everywhere else it opens the
+// divider panel, and the menu item "Add Divider line" always does.
+TEST_F(Shell, CtrlDEndsARunningCommandsInputOnlyInItsEmptyLine) {
+  frmShell& shell = Open({home_});
+  QWidget* surface = shell.Editor().focusProxy();
+  const auto ctrlD = [&] {
+    surface->setFocus();
+    QTest::keyClick(surface, Qt::Key_D, Qt::ControlModifier);
+    const bool panel = BarShown();
+    QTest::keyRelease(&shell.TextGoto(), Qt::Key_Escape);
+    return panel;
+  };
+  QTest::keyClicks(surface, "cat\r");
+  ASSERT_TRUE(shell.Session().bBusy());
+  QTest::keyClicks(surface, "x");
+  EXPECT_TRUE(ctrlD()) << "with text typed";
+  Click("EDIT:ADDDEV");
+  EXPECT_TRUE(BarShown()) << "the menu item";
+  QTest::keyRelease(&shell.TextGoto(), Qt::Key_Escape);
+  QTest::keyClick(surface, Qt::Key_Backspace);
+  EXPECT_TRUE(shell.Session().bBusy());
+  EXPECT_FALSE(ctrlD());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !shell.Session().bBusy(); }));
+  EXPECT_EQ(Text(), home_ + ">cat\n" + home_ + ">");
+  EXPECT_TRUE(ctrlD()) << "with nothing running";
+}
+
 TEST_F(Shell, LayoutAsLoadedAndEachBottomPanelActsOnAnExistingLineOnly) {
   frmShell& shell = Open({home_});
   EXPECT_EQ(std::pair(shell.DirLS().width(), shell.Editor().x()), std::pair(200, 204));

@@ -11,9 +11,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "console/CodePage_win32.h"
@@ -31,19 +33,31 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Ticks the runner (faster than the window's timer) until it completes or 30 s have passed.
-std::pair<std::string, std::string> RunToEnd(const std::string& line) {
-  CommandRunner runner;
+// Ticks the runner (faster than the window's timer) until it completes or 30 s have passed;
+// input is given to the command after the first tick.
+std::pair<std::string, std::string> RunToEnd(const std::string& line, CommandRunner& runner,
+                                             const std::string& input = "", bool endInput = false) {
   std::pair<std::string, std::string> r;
   EXPECT_EQ(runner.Start(MakeInterpreterCommand(line)), 0u) << line;
   for (int i = 0; runner.Running() && i < 1500; ++i) {
     std::this_thread::sleep_for(20ms);
     const CommandRunner::TickResult tick = runner.Tick();
-    r.first += tick.stdOut;
-    r.second += tick.stdErr;
+    r.first += tick.output.Text(Stream::Out);
+    r.second += tick.output.Text(Stream::Err);
+    if (i == 0 && !input.empty()) {
+      runner.SendInput(input);
+    }
+    if (i == 0 && endInput) {
+      runner.EndInput();
+    }
   }
   EXPECT_FALSE(runner.Running()) << "no completion: " << line;
   return r;
+}
+
+std::pair<std::string, std::string> RunToEnd(const std::string& line) {
+  CommandRunner runner;
+  return RunToEnd(line, runner);
 }
 
 // Cyrillic, Greek, CJK and an emoji: none of them in an OEM code page together.
@@ -125,7 +139,7 @@ TEST(WindowsRunner, ACommandGetsTheGivenEnvironmentAndItsExitCodeIsReported) {
   for (int i = 0; r.kind != CommandRunner::TickResult::Complete && i < 1500; ++i) {
     std::this_thread::sleep_for(20ms);
     r = runner.Tick();
-    out += r.stdOut;
+    out += r.output.Text(Stream::Out);
   }
   EXPECT_EQ(out, "[a & b]\r\n");
   EXPECT_EQ(r.exit, (ExitStatus{false, 3}));
@@ -161,25 +175,38 @@ TEST(WindowsRunner, FailedStartsGiveTheSystemsCodeAndMessageEndingInALineEnd) {
   EXPECT_EQ(StartProgram("C:\\windows\\system32/hostname"), 0u) << "the portable form";
 }
 
-TEST(WindowsProcess, DrainStopsAtTheLimitWhenABackgroundProgramHoldsThePipes) {
-  // This binary, started in the background by cmd, keeps the write ends for four seconds.
+TEST(WindowsProcess, TheLastReadsStopAtTheLimitWhenABackgroundProgramHoldsThePipes) {
+  // This binary, started in the background by cmd, keeps the write ends for ten seconds: the
+  // run completes about a second after cmd has ended (a start of cmd under Wine on a busy
+  // machine takes a few more).
   const std::string line = "echo before& start /b \"\" \"" + ProgramFolder() +
                            "\\test_windows_platform.exe\" --gtest_also_run_disabled_tests "
-                           "--gtest_filter=*DISABLED_SleepFourSeconds";
-  std::unique_ptr<ChildProcess> child;
-  ASSERT_EQ(StartChildProcess(MakeInterpreterCommand(line), child), 0u);
-  for (int i = 0; !child->HasEnded() && i < 2000; ++i)
-    std::this_thread::sleep_for(10ms);
-  std::string out, err;
+                           "--gtest_filter=*DISABLED_SleepTenSeconds";
   const auto start = std::chrono::steady_clock::now();
-  child->Drain(1000ms, CommandRunner::kDrainBytes, out, err);
+  const auto [out, err] = RunToEnd(line);
   const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_TRUE(took >= 900ms && took < 3s) << (took / 1ms) << " ms";
+  EXPECT_TRUE(took >= 900ms && took < 7s) << (took / 1ms) << " ms";
   EXPECT_NE(out.find("before"), std::string::npos);
 }
 
-TEST(Helper, DISABLED_SleepFourSeconds) {
-  std::this_thread::sleep_for(4s);
+TEST(Helper, DISABLED_SleepTenSeconds) {
+  std::this_thread::sleep_for(10s);
+}
+
+TEST(Helper, DISABLED_SleepASecond) {
+  std::this_thread::sleep_for(1s);
+}
+
+// Copies the lines of standard input to standard output until the input ends.
+TEST(Helper, DISABLED_CopyInput) {
+  for (std::string line; std::getline(std::cin, line);) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    std::printf("read: %s\n", line.c_str());
+  }
+  std::printf("end of input\n");
+  std::fflush(stdout);
 }
 
 // Waits (at most a minute) until the file PELORIN_TEST_GO names exists, writes on standard
@@ -195,37 +222,61 @@ TEST(Helper, DISABLED_WaitForGoThenWrite) {
   std::ofstream(go + ".done") << "done";
 }
 
-// The interpreter line that runs the helper above as the interpreter's child.
-std::string HelperLine() {
+// The interpreter line that runs a helper above as the interpreter's child.
+std::string HelperLine(const std::string& name) {
   return "\"" + ProgramFolder() +
          "\\test_windows_platform.exe\" --gtest_also_run_disabled_tests "
-         "--gtest_filter=Helper.DISABLED_WaitForGoThenWrite";
+         "--gtest_filter=Helper.DISABLED_" +
+         name;
+}
+
+// Reads the child's output for at most `limit`, until it holds `until` or (when that is empty)
+// both streams have ended.
+std::string ReadUntil(ChildProcess& child, const std::string& until, std::chrono::seconds limit) {
+  std::string out;
+  const std::size_t room[2] = {kPipeBytes, kPipeBytes};
+  bool ended[2] = {false, false};
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end &&
+         (until.empty() ? !(ended[0] && ended[1]) : out.find(until) == std::string::npos)) {
+    std::vector<OutputChunk> chunks;
+    child.ReadOutput(room, 10ms, chunks, ended);
+    for (const OutputChunk& chunk : chunks)
+      out += chunk.bytes;
+  }
+  return out;
 }
 
 // Reads standard output until the helper's test has begun (GoogleTest's banner).
 bool HelperRuns(ChildProcess& child) {
-  std::string out;
-  for (int i = 0; out.find("[ RUN") == std::string::npos && i < 3000; ++i) {
-    std::this_thread::sleep_for(10ms);
-    if (const std::size_t n = child.Available(Stream::Out))
-      child.Read(Stream::Out, n, out);
-  }
-  return out.find("[ RUN") != std::string::npos;
+  return ReadUntil(child, "[ RUN", 30s).find("[ RUN") != std::string::npos;
+}
+
+TEST(WindowsRunner, InputReachesTheCommandAndWhatItNeverReadIsKept) {
+  // set /p reads a line of the pipe (CR LF); the helper below copies lines until the input
+  // ends; a command that reads nothing leaves its input unread.
+  CommandRunner runner;
+  auto [out, err] = RunToEnd("set /p x=name? & call echo got %x%", runner, "Ann\r\n");
+  EXPECT_NE(out.find("got Ann"), std::string::npos) << out << err;
+  std::tie(out, err) = RunToEnd(HelperLine("CopyInput"), runner, "one\r\ntwo\r\n", true);
+  std::erase(out, '\r');
+  EXPECT_NE(out.find("read: one\nread: two\nend of input"), std::string::npos) << out << err;
+  std::tie(out, err) = RunToEnd(HelperLine("SleepASecond"), runner, "never\r\n");
+  EXPECT_EQ(runner.TakeUnreadInput(), std::vector<std::string>{"never"});
 }
 
 TEST(WindowsProcess, AnInterruptEndsTheWholeTreeOfTheCommandAtOnce) {
   test::TempDir dir;
   test::ScopedEnv go("PELORIN_TEST_GO", (dir.path() + "\\go").c_str());  // never made
   std::unique_ptr<ChildProcess> child;
-  ASSERT_EQ(StartChildProcess(MakeInterpreterCommand(HelperLine()), child), 0u);
+  ASSERT_EQ(StartChildProcess(MakeInterpreterCommand(HelperLine("WaitForGoThenWrite")), child), 0u);
   ASSERT_TRUE(HelperRuns(*child));
   const auto start = std::chrono::steady_clock::now();
   child->Interrupt();
   for (int i = 0; !child->HasEnded() && i < 3000; ++i)
     std::this_thread::sleep_for(1ms);
   // The pipes end once the helper, the interpreter's child, is gone too.
-  std::string out, err;
-  child->Drain(10s, CommandRunner::kDrainBytes, out, err);
+  ReadUntil(*child, "", 10s);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_TRUE(child->HasEnded());
   EXPECT_LT(took, 5s) << "the interpreter's child still holds the pipes";
@@ -243,7 +294,7 @@ TEST(WindowsRunner, ACommandHoldsNoHandleOfOursAndRunsToItsEndWhenLeft) {
   const std::string go = dir.path() + "\\go";
   test::ScopedEnv goEnv("PELORIN_TEST_GO", go.c_str());
   std::unique_ptr<ChildProcess> child;
-  ASSERT_EQ(StartChildProcess(MakeInterpreterCommand(HelperLine()), child), 0u);
+  ASSERT_EQ(StartChildProcess(MakeInterpreterCommand(HelperLine("WaitForGoThenWrite")), child), 0u);
   ASSERT_TRUE(HelperRuns(*child));
   ::CloseHandle(strayWrite);
   DWORD avail = 0;

@@ -101,6 +101,60 @@ second_recalled() {
 }
 within 30 second_recalled || fail "Up did not reach the earlier window's commands"
 key Down Down
+# --- The end of a command whose program left behind holds its output: the last reads (a second
+# at most) never hold the window. The File menu opens during them as fast as when nothing runs
+# (the time includes the harness's own: each look is a program start).
+menu_open() { (($(xdotool search --onlyvisible --pid "$PELORIN_PID" | wc -l) > 1)); }
+# open_menu_ms: clicks the File menu and prints how long it took to show, in milliseconds.
+open_menu_ms() {
+  xdotool mousemove --window "$WID" 300 200
+  local t0 t1
+  t0=$(date +%s%N)
+  xdotool mousemove --window "$WID" 18 8 click 1
+  local end=$((SECONDS + 30))
+  until menu_open; do  # looked at without a pause: each look takes a program start already
+    ((SECONDS < end)) || fail "the File menu did not open"
+  done
+  t1=$(date +%s%N)
+  echo $(((t1 - t0) / 1000000))
+  key Escape Escape  # the menu, then the menu row's keyboard mode
+}
+idle_ms=$(open_menu_ms)
+type_line "(sleep 3 &); sleep 0.1"
+sleep 0.4  # the command has ended; its last reads last until a second after that
+draining_ms=$(open_menu_ms)
+wait_for $'sleep 0.1\n'"$prompt"
+echo "File menu while the last reads last: $draining_ms ms (nothing running: $idle_ms ms)"
+((draining_ms - idle_ms < 250)) || fail "the window froze while the last reads lasted"
+
+# --- What reads on after the window let go of a command's output is a small program of its own,
+# not a copy of the window with all its history: its proportional set size stays under 5 MB.
+type_line "seq 200000"
+wait_for $'199999\n200000\n'"$prompt" 120
+type_line "sleep 60 & echo \$! > $WORK/sleeper"
+wait_for $'sleeper\n'"$prompt"
+sleeper=$(cat "$WORK/sleeper")
+target=$(readlink "/proc/$sleeper/fd/2")
+reader_of() {
+  local fd
+  for fd in /proc/[0-9]*/fd/*; do
+    [[ "$(readlink "$fd" 2>/dev/null)" == "$target" ]] || continue
+    fd=${fd#/proc/}
+    [[ ${fd%%/*} != "$sleeper" ]] && echo "${fd%%/*}" && return 0
+  done
+  return 1
+}
+within 30 reader_of >/dev/null || fail "nothing reads the command's output after the window let go"
+reader=$(reader_of)
+[[ "$(readlink "/proc/$reader/exe")" == */pelorin-helper ]] ||
+  fail "the reader is $(readlink "/proc/$reader/exe"), not the helper"
+pss=$(awk '/^Pss:/ {print $2}' "/proc/$reader/smaps_rollup")
+echo "the reader's proportional set size: $pss kB (the window: $(awk '/^Pss:/ {print $2}' "/proc/$PELORIN_PID/smaps_rollup") kB)"
+# A helper built with AddressSanitizer carries the sanitizer's own memory besides.
+limit=5120
+! grep -q __asan_init "$(readlink "/proc/$reader/exe")" || limit=16384
+((pss < limit)) || fail "the reader holds $pss kB"
+kill "$sleeper"
 
 # Told to end, by a signal to the program or to its process group as a terminal sends them, the
 # window closes as by its close box: it opens again at the size it had. Its running command is

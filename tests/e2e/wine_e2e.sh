@@ -534,4 +534,17 @@ last_mode=$(grep -o 'Call [A-Za-z0-9]*\.SetErrorMode([0-9a-fA-F]*)' "$LOG" | tai
 [[ $last_mode =~ \(0*2\)$ ]] || fail "the last SetErrorMode call before the end: '$last_mode'"
 pass "unloading sets the error mode to 2 ($last_mode)"
 
+# --- a command reads the lines typed to it (standard input is a pipe; lines end in CR LF)
+: >"$LOG"
+start_pelorin "$start_dir"
+wait_prompt "$start_dir" 30
+type_line "set /p x=name? & call echo got %x%"
+wait_surface "name? "
+type_line "Ann"
+wait_surface $'\ngot Ann'
+wait_prompt "$start_dir"
+pass "set /p answered Ann, then echo shows got Ann"
+key ctrl+x
+until_true 20 ended "$PELORIN_PID" || fail "Ctrl+X did not end pelorin.exe"
+
 echo "Windows end-to-end under Wine: $checks checks passed"
