@@ -390,15 +390,17 @@ void ConsoleSession::myConsole_Complete(const TickOutput& output) {
     qCDebug(lcConsole, "failure mark at line %d: %s", commandLine_ + 1, text.c_str());
   }
   // What the command never read runs next, as at a terminal; after an interrupt or a stop the
-  // queue was dropped, and so is that.
+  // queue was dropped, and so is that. A hidden line (a password) never runs as a command, and
+  // what was read back cannot tell it from the lines around it.
   if (!unread.empty()) {
-    if (dropUnread_) {
+    if (dropUnread_ || secretSent_) {
       tail.append(DroppedNote(unread.size())).append(LineEnd());
     } else {
       queue_.PutFirst(unread);
     }
   }
   dropUnread_ = false;
+  secretSent_ = false;
   // The prompt goes before what the user was typing, which then stands behind it.
   AppendText(tail + Prompt());
   PlaceCaretAfterPrompt(view_.EndInput());
@@ -410,6 +412,8 @@ void ConsoleSession::SendInput(const std::string& line, bool shown) {
   }
   if (shown) {
     composer_.LineEndedByInput();
+  } else {
+    secretSent_ = true;
   }
   myConsole_.SendInput(line + LineEnd());
 }

@@ -132,6 +132,7 @@ class ConsoleSession {
   bool nextQueued_ = false;  // a run of the next waiting line is on its way
   std::size_t dropped_ = 0;  // lines dropped while a command ran, said at its end
   bool dropUnread_ = false;  // the running command was interrupted or left: its unread lines go
+  bool secretSent_ = false;  // hidden input was typed to the running command
   // Typed behind a prompt whose turn a waiting line took: back on the input line once the lines
   // waiting have run.
   std::string typedAhead_;

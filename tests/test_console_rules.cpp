@@ -232,11 +232,19 @@ TEST_F(ConsoleRules, APasswordTypedToACommandIsNeverShownNorKept) {
   EXPECT_TRUE(Text().ends_with("echo ${#x}\n6\n" + prompt_ + "printf 'Password: '; read y; echo " +
                                "${#y}\nPassword: 7\n" + prompt_))
       << Text();
+  // A hidden line the command never read is dropped, never run as the next command.
+  editor_.MoveCaret(editor_.LineCount() - 1, 1 << 20);
+  Type("stty -echo; sleep 0.6; stty echo\r");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session_.InputHidden(""); })) << Text();
+  Type("leaked\r");
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(Text().ends_with("stty echo\n1 queued command dropped\n" + prompt_)) << Text();
   for (const std::string& where : {Text(), copied}) {
     EXPECT_EQ(where.find("secret"), std::string::npos);
     EXPECT_EQ(where.find("hunter2"), std::string::npos);
+    EXPECT_EQ(where.find("leaked"), std::string::npos);
   }
-  EXPECT_EQ(kept.size(), 2u) << "a line typed to a command went into the history";
+  EXPECT_EQ(kept.size(), 3u) << "a line typed to a command went into the history";
 }
 
 TEST_F(ConsoleRules, CdTakesQuotesEscapesAndHomeAndSaysWhyAFolderCannotBeEntered) {
