@@ -9,7 +9,6 @@
 # test_helper.exe comes from the Windows test build (tests/support/TestHelper_win32.cpp; by default
 # build-win/tests/test_helper.exe): the long command the script stops waiting for.
 # PELORIN_SHOTS=<folder> keeps a screenshot of the running program there.
-# PELORIN_WINE_CD_FORMS=1 also checks cmd's own forms of cd (cd /d, X:, pushd and popd, cd %VAR%).
 set -Eeuo pipefail
 zip=$(realpath "$1")
 helper=${2:-$(dirname "$0")/../../build-win/tests/test_helper.exe}
@@ -407,30 +406,28 @@ wait_prompt 'C:\pelorin e2e'
 window_count_is 1 || fail "typing after the menu closed opened another window"
 pass "after Escape closes a menu, typing reaches the console"
 
-# --- cmd's own forms of cd, built in (enabled once they are there)
-if [[ ${PELORIN_WINE_CD_FORMS:-0} == 1 ]]; then
-  type_line "cd /d $other_drive"
-  wait_prompt "$other_drive"
-  type_line "C:"
-  wait_prompt 'C:\pelorin e2e'
-  pass "cd /d changes the drive too, and C: alone goes back to that drive's own folder"
-  type_line 'pushd C:\Pelorin'
-  wait_prompt 'C:\Pelorin'
-  type_line "popd"
-  wait_prompt 'C:\pelorin e2e'
-  type_line 'pushd C:\no such folder'
-  wait_prompt 'C:\pelorin e2e'
-  said=$(surface | tail -n 2 | head -n 1)
-  [[ -n $said && $said != *'>pushd C:\no such folder' ]] || fail "pushd of a missing folder said nothing"
-  pass "pushd and popd go there and back; pushd of a missing folder says why: $said"
-  type_line "echo %TEMP%"
-  wait_prompt 'C:\pelorin e2e'
-  temp=$(surface | tail -n 2 | head -n 1)
-  [[ $temp =~ ^[A-Za-z]:\\ ]] || fail "echo %TEMP% gave '$temp'"
-  type_line "cd %TEMP%"
-  wait_prompt "$temp"
-  pass "cd %TEMP% goes to $temp"
-fi
+# --- cmd's own forms of cd, built in
+type_line "cd /d $other_drive"
+wait_prompt "$other_drive"
+type_line "C:"
+wait_prompt 'C:\pelorin e2e'
+pass "cd /d changes the drive too, and C: alone goes back to that drive's own folder"
+type_line 'pushd C:\Pelorin'
+wait_prompt 'C:\Pelorin'
+type_line "popd"
+wait_prompt 'C:\pelorin e2e'
+type_line 'pushd C:\no such folder'
+wait_prompt 'C:\pelorin e2e'
+said=$(surface | tail -n 2 | head -n 1)
+[[ -n $said && $said != *'>pushd C:\no such folder' ]] || fail "pushd of a missing folder said nothing"
+pass "pushd and popd go there and back; pushd of a missing folder says why: $said"
+type_line "echo %TEMP%"
+wait_prompt 'C:\pelorin e2e'
+temp=$(surface | tail -n 2 | head -n 1)
+[[ $temp =~ ^[A-Za-z]:\\ ]] || fail "echo %TEMP% gave '$temp'"
+type_line "cd %TEMP%"
+wait_prompt "$temp"
+pass "cd %TEMP% goes to $temp"
 
 # --- Ctrl+N starts a second pelorin.exe
 first_wid=$WID
@@ -544,6 +541,18 @@ type_line "Ann"
 wait_surface $'\ngot Ann'
 wait_prompt "$start_dir"
 pass "set /p answered Ann, then echo shows got Ann"
+
+# --- what the shell keeps between lines, and cls
+type_line "set PELORIN_E2E=bar"
+wait_prompt "$start_dir"
+type_line "echo [%PELORIN_E2E%]"
+wait_surface $'\n[bar]\n'
+wait_prompt "$start_dir"
+pass "set PELORIN_E2E=bar, then echo %PELORIN_E2E% shows bar"
+only_prompt() { same_path "$(surface)" "$start_dir>"; }
+type_line "cls"
+until_true 20 only_prompt || fail "after cls the console holds: $(surface)"
+pass "cls leaves the prompt alone on the console"
 key ctrl+x
 until_true 20 ended "$PELORIN_PID" || fail "Ctrl+X did not end pelorin.exe"
 
