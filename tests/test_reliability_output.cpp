@@ -217,13 +217,17 @@ std::vector<long> Holders(const std::string& link, long except) {
   std::error_code ec;
   const auto target = std::filesystem::read_symlink(link, ec);
   std::vector<long> found;
+  if (ec) {
+    return found;  // the process is gone: nothing of it is held
+  }
   for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
     const std::string name = process.path().filename();
     if (name.find_first_not_of("0123456789") != std::string::npos || std::stol(name) == except ||
         std::stol(name) == ::getpid())
       continue;
     for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", ec)) {
-      if (std::filesystem::read_symlink(fd.path(), ec) == target) {
+      // A link that cannot be read (another user's process) holds nothing of ours.
+      if (const auto held = std::filesystem::read_symlink(fd.path(), ec); !ec && held == target) {
         found.push_back(std::stol(name));
         break;
       }
