@@ -377,12 +377,22 @@ wait_prompt "$other_drive" 10
 pass "Ctrl+Z ends the wait on a long command ($((SECONDS - start)) s)"
 
 # --- a click on a folder in the tree makes it current, and what is typed at once arrives whole.
-# The tree still shows the start folder chosen (a cd does not move it); the row above it is its
+# A cd moves the tree's choice to its folder: back to the start folder, whose row above is its
 # parent, C:\pelorin e2e. The selection is found along a column near the tree's right edge.
+type_line "cd $start_dir"
+wait_prompt "$start_dir"
 selection_rows() {
   xwd -id "$WID" -silent | convert xwd:- -crop "1x$((${geometry#*x} - top_row))+$((left_edge - 6))+$top_row" +repage -depth 8 txt:- |
     awk -v top="$top_row" 'NR > 1 && !done { split($1, at, /[,:]/); if ($3 != "#FFFFFF") { if (first == "") first = at[2]; last = at[2] } else if (first != "") done = 1 } END { if (first != "") print top + first, top + last }'
 }
+# Folders listed later push the choice down until the listing is done.
+band_settled() {
+  local before
+  before=$(selection_rows)
+  sleep 0.3
+  [[ -n $before && $(selection_rows) == "$before" ]]
+}
+until_true 20 band_settled || fail "no selected folder in the tree, or it never settled"
 read -r band_top band_bottom < <(selection_rows) || fail "no selected folder in the tree"
 xdotool mousemove --window "$WID" 60 $((band_top - (band_bottom - band_top + 1) / 2)) click 1
 xdotool type --delay 20 -- "echo typed-whole"
@@ -536,7 +546,7 @@ pass "unloading sets the error mode to 2 ($last_mode)"
 start_pelorin "$start_dir"
 wait_prompt "$start_dir" 30
 type_line "set /p x=name? & call echo got %x%"
-wait_surface "name? "
+wait_surface $'\nname? '  # the question itself, not the command line that holds it
 type_line "Ann"
 wait_surface $'\ngot Ann'
 wait_prompt "$start_dir"
