@@ -201,10 +201,10 @@ bool PromptInput::TypedKey(int qtKey, int modifiers, const std::string& text) {
     return false;
   }
   // Text typed anywhere goes to the end of the input typed to the command, hidden or not.
-  const int chords = modifiers & static_cast<int>(kChords);
+  const auto chords = Qt::KeyboardModifiers::fromInt(modifiers) & kChords;
   const bool typesText = !text.empty() && static_cast<unsigned char>(text[0]) >= 0x20 &&
                          text[0] != '\x7f' &&
-                         (chords == 0 || chords == (Qt::ControlModifier | Qt::AltModifier));
+                         (!chords || chords == (Qt::ControlModifier | Qt::AltModifier));
   if (typesText && editor_.InputActive() && !editor_.SelectionInInput()) {
     const int last = editor_.LineCount() - 1;
     const std::size_t end = editor_.LineText(last).size();
