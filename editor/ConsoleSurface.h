@@ -52,6 +52,7 @@ class ConsoleSurface : public QsciScintilla {
   // Where pasting may go at the earliest: before it lies output (while a command runs, the input
   // typed to it begins there). Unset or 0: anywhere on the input line.
   void SetInputStart(std::function<long()> inputStart) { inputStart_ = std::move(inputStart); }
+  long InputStart() const { return inputStart_ ? inputStart_() : 0; }
 
   long Send(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0) const;
 

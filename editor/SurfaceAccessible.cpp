@@ -317,9 +317,11 @@ bool SurfaceAccessible::Editable(long from, long to) const {
   if (Send(Sci::SCI_GETREADONLY) != 0 || from > to) {
     return false;
   }
+  // The last line, and of it while a command runs only the input typed to it.
   const long lastLine = Send(Sci::SCI_GETLINECOUNT) - 1;
-  return from >= Send(Sci::SCI_POSITIONFROMLINE, static_cast<uintptr_t>(lastLine)) &&
-         to <= Send(Sci::SCI_GETLENGTH);
+  const long first = std::max(Send(Sci::SCI_POSITIONFROMLINE, static_cast<uintptr_t>(lastLine)),
+                              Surface()->InputStart());
+  return from >= first && to <= Send(Sci::SCI_GETLENGTH);
 }
 
 void SurfaceAccessible::replaceText(int startOffset, int endOffset, const QString& text) {

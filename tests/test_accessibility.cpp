@@ -219,8 +219,14 @@ TEST_F(SurfaceAccessibility, TextCaretSelectionAndTheInputLineThroughTheInterfac
   edit->replaceText(all.size() - 1, all.size(), "o");
   editor_->SetReadOnly(true);
   edit->insertText(all.size(), "!");  // read-only: refused
+  editor_->BeginInput();              // a command runs: only what is typed to it
+  editor_->SetReadOnly(false);
+  edit->insertText(all.size() - 2, "z");  // its output: refused
+  edit->insertText(all.size(), "y");
+  EXPECT_EQ(editor_->InputText(), "y");
+  editor_->EndInput();
   EXPECT_EQ(editor_->LineText(0), "first \xF0\x9F\x98\x80 line");
-  EXPECT_EQ(editor_->LineText(1), "/home>echo o");
+  EXPECT_EQ(editor_->LineText(1), "/home>echo oy");
   EXPECT_EQ(editor_->LineCount(), 2);
 }
 
