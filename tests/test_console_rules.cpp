@@ -89,15 +89,17 @@ TEST_F(ConsoleRules, PromptsStartTheirOwnLineAndStandardErrorIsLabelledLineByLin
   Run("echo hello");
   Run("true");
   Run("echo one 1>&2; echo two 1>&2");
-  // A real child writing both streams, neither ending its line: they never share one.
-  Run("printf 'o1\\no2'; printf 'e1\\ne2' 1>&2");
+  // A real child writing both streams, neither ending its line: they never share one. The
+  // pause puts the order the streams are shown in beyond doubt.
+  Run("printf 'o1\\no2'; sleep 0.2; printf 'e1\\ne2' 1>&2");
   Run("printf abc");  // the prompt goes on a line of its own, and the next command runs
   Run("echo \"a     b\"");
-  EXPECT_EQ(Text(),
-            prompt_ + "echo hello\nhello\n" + prompt_ + "true\n" + prompt_ +
-                "echo one 1>&2; echo two 1>&2\nSTDERR: one\nSTDERR: two\n" + prompt_ +
-                "printf 'o1\\no2'; printf 'e1\\ne2' 1>&2\no1\no2\nSTDERR: e1\nSTDERR: e2\n" +
-                prompt_ + "printf abc\nabc\n" + prompt_ + "echo \"a     b\"\na     b\n" + prompt_);
+  EXPECT_EQ(
+      Text(),
+      prompt_ + "echo hello\nhello\n" + prompt_ + "true\n" + prompt_ +
+          "echo one 1>&2; echo two 1>&2\nSTDERR: one\nSTDERR: two\n" + prompt_ +
+          "printf 'o1\\no2'; sleep 0.2; printf 'e1\\ne2' 1>&2\no1\no2\nSTDERR: e1\nSTDERR: e2\n" +
+          prompt_ + "printf abc\nabc\n" + prompt_ + "echo \"a     b\"\na     b\n" + prompt_);
   EXPECT_EQ(caption_, home_ + " - Pelorin");
   EXPECT_EQ(editor_.CurrentLine(), editor_.LineCount() - 1);  // the caret rule: the prompt's
   EXPECT_EQ(editor_.CurrentColumn(), prompt_.size());         // length, on the last line

@@ -33,8 +33,9 @@ wait_for 'cd "two  spaces/"'
 type_line "cd .."
 wait_title "$WORK/here - Pelorin"
 
-# Every line of standard error labelled; the two streams never share a line.
-type_line "printf 'o1\\no2'; printf 'e1\\ne2\\n' 1>&2"
+# Every line of standard error labelled; the two streams never share a line (shown in the order
+# written, which the pause puts beyond doubt).
+type_line "printf 'o1\\no2'; sleep 0.2; printf 'e1\\ne2\\n' 1>&2"
 wait_for $'\no1\no2\nSTDERR: e1\nSTDERR: e2\n'"$P"
 
 # Colours are shown and copied as plain text; a carriage return redraws its line.
