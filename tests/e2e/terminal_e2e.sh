@@ -17,8 +17,11 @@ prompt="$WORK/here>"
 start_pelorin "$WORK/here"
 wait_for "$prompt"
 
+# asked <text>: the command has written its question (the command line holds it once already).
+asked() { (($(count_of "$1") >= 2)); }
+
 type_line 'read -p "name? " x; echo got $x'
-wait_for "name? "
+within 30 asked "name? " || fail "read asked nothing"
 type_line 'Ann'
 wait_for $'Ann\ngot Ann\n'"$prompt"
 
@@ -49,7 +52,7 @@ wait_for $'y\n'"$prompt"
 # The terminal's echo is off: dots while typing, nothing of it afterwards, on the surface, in a
 # copy of all of it, or in the history.
 type_line 'read -s -p "pw: " p; echo ${#p}'
-wait_for "pw: "
+within 30 asked "pw: " || fail "read -s asked nothing"
 type_line 'secret'
 wait_for $'\n6\n'"$prompt"
 [[ "$(surface)" != *secret* ]] || fail "the password is on the surface"
@@ -63,7 +66,7 @@ wait_for $'range(3)]"\n0'
 wait_for $'\n0\n1\n2\n'"$prompt"
 
 type_line 'for i in 1 2 3 4 5 6; do echo out$i; sleep 0.07; echo err$i >&2; sleep 0.07; done'
-wait_for "STDERR: err6"
+wait_for "STDERR: err6"$'\n'"$prompt"
 expected=""
 for i in 1 2 3 4 5 6; do
   expected+="out$i"$'\n'"STDERR: err$i"$'\n'
