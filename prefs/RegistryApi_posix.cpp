@@ -35,6 +35,7 @@
 
 #include "prefs/RegistryApi.h"
 #include "prefs/StoreFolder_posix.h"
+#include "prefs/StoreSchema_posix.h"
 
 namespace pelorin::regapi {
 
@@ -53,92 +54,11 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kOwnWait = std::chrono::seconds(5);
 Deadline g_deadline;
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Db = std::unique_ptr<sqlite3, DbCloser>;
-
-struct StmtFinalizer {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
-
-// The errno behind a failed open or I/O. SQLite reads errno only after cleaning up, by when it
-// is often gone (a write refused for a full disk came back as no reason at all, and so as a
-// damaged store); the files keep the last one they met, the log first, where writes go.
-int LastSystemErrno(sqlite3* db) {
-  if (db == nullptr) {
-    return 0;
-  }
-  if (const int e = sqlite3_system_errno(db)) {
-    return e;
-  }
-  int e = 0;
-  sqlite3_file* log = nullptr;
-  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) == SQLITE_OK &&
-      log != nullptr && log->pMethods != nullptr &&
-      log->pMethods->xFileControl(log, SQLITE_FCNTL_LAST_ERRNO, &e) == SQLITE_OK && e != 0) {
-    return e;
-  }
-  e = 0;
-  return sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &e) == SQLITE_OK ? e : 0;
-}
-
-SysError FromSqlite(sqlite3* db, int rc) {
-  switch (rc & 0xFF) {
-    case SQLITE_OK:
-    case SQLITE_DONE:
-    case SQLITE_ROW:
-      return 0;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      return EBUSY;
-    case SQLITE_READONLY:
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-      return kAccessDenied;
-    case SQLITE_FULL:
-      return ENOSPC;
-    case SQLITE_NOMEM:
-      return ENOMEM;
-    case SQLITE_CANTOPEN:
-      return FromErrno(LastSystemErrno(db));
-    case SQLITE_IOERR: {
-      // An I/O error whose errno is lost is still an I/O error, not a damaged file.
-      const int e = LastSystemErrno(db);
-      return e != 0 ? FromErrno(e) : static_cast<SysError>(EIO);
-    }
-    default:  // CORRUPT, NOTADB, and schema errors from a file that is not ours
-      return kDamaged;
-  }
-}
-
-SysError Exec(sqlite3* db, const char* sql) {
-  return FromSqlite(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
-}
-
 SysError Prepare(sqlite3* db, const char* sql, Stmt& stmt) {
   sqlite3_stmt* raw = nullptr;
   const int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
   stmt.reset(raw);
   return FromSqlite(db, rc);
-}
-
-// Runs body inside one write transaction. IMMEDIATE takes the write lock up front, so two
-// writers queue on the busy timeout instead of one failing at once on a lock upgrade.
-template <typename Body>
-SysError InTransaction(sqlite3* db, Body body) {
-  if (SysError rc = Exec(db, "BEGIN IMMEDIATE")) {
-    return rc;
-  }
-  SysError rc = body();
-  if (rc == 0) {
-    rc = Exec(db, "COMMIT");
-  }
-  if (rc != 0) {
-    Exec(db, "ROLLBACK");
-  }
-  return rc;
 }
 
 int FoldLog(void* /*context*/, sqlite3* db, const char* name, int frames) {
@@ -150,129 +70,6 @@ int FoldLog(void* /*context*/, sqlite3* db, const char* name, int frames) {
     sqlite3_busy_handler(db, WaitForStore, nullptr);
   }
   return SQLITE_OK;
-}
-
-// What the file holds: our tables (whatever else another version keeps beside them), nothing
-// of ours yet, something else, or no database at all.
-enum class Shape { kEmpty, kOurs, kForeign, kDamaged };
-
-// The schema's version, kept in the file's header (PRAGMA user_version): 0 in stores made
-// before it was kept, which are the same.
-constexpr int kSchemaVersion = 1;
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         sqlite3_strnicmp(a.data(), b.data(), static_cast<int>(a.size())) == 0;
-}
-
-struct Table {
-  const char* name;
-  const char* create;
-  std::initializer_list<std::string_view> columns;  // those used here
-};
-const Table kTables[] = {
-    {"keys",
-     "CREATE TABLE IF NOT EXISTS keys(root INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,"
-     " PRIMARY KEY(root, path)) WITHOUT ROWID",
-     {"root", "path"}},
-    {"vals",
-     "CREATE TABLE IF NOT EXISTS vals(root INTEGER NOT NULL, key TEXT NOT NULL COLLATE NOCASE,"
-     " name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,"
-     " PRIMARY KEY(root, key, name)) WITHOUT ROWID",
-     {"root", "key", "name", "type", "data"}}};
-
-// Steps a query to its end, handing each row to row.
-template <typename Row>
-int EachRow(sqlite3* db, const char* sql, const char* parameter, Row row) {
-  sqlite3_stmt* raw = nullptr;
-  int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-  const Stmt stmt(raw);
-  if (rc == SQLITE_OK && parameter != nullptr) {
-    rc = sqlite3_bind_text(stmt.get(), 1, parameter, -1, SQLITE_STATIC);
-  }
-  while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-    rc = sqlite3_step(stmt.get());
-    if (rc == SQLITE_ROW) {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-      row(std::string_view(text != nullptr ? text : ""));
-    }
-  }
-  return rc == SQLITE_DONE ? SQLITE_OK : rc;
-}
-
-// Whether the table has every column used here.
-int HasColumns(sqlite3* db, const Table& table, bool& has) {
-  std::size_t found = 0;
-  const int rc = EachRow(
-      db, "SELECT name FROM pragma_table_info(?1)", table.name, [&](std::string_view column) {
-        found += std::count_if(table.columns.begin(), table.columns.end(),
-                               [&](std::string_view c) { return EqualNoCase(c, column); });
-      });
-  has = found == table.columns.size();
-  return rc;
-}
-
-// Reads what the file holds and its schema version; gives SQLite's result when that cannot be
-// told.
-int ReadShape(sqlite3* db, Shape& shape, int& version) {
-  int ours = 0;
-  int others = 0;
-  bool broken = false;
-  std::vector<const Table*> present;
-  int rc = EachRow(db,
-                   "SELECT name FROM sqlite_master WHERE type='table'"
-                   " AND name NOT LIKE 'sqlite!_%' ESCAPE '!'",
-                   nullptr, [&](std::string_view name) {
-                     const auto it =
-                         std::find_if(std::begin(kTables), std::end(kTables),
-                                      [&](const Table& t) { return EqualNoCase(t.name, name); });
-                     if (it != std::end(kTables)) {
-                       present.push_back(&*it);
-                     } else {
-                       ++others;
-                     }
-                   });
-  for (const Table* table : present) {
-    bool has = false;
-    if (rc == SQLITE_OK) {
-      rc = HasColumns(db, *table, has);
-    }
-    ++ours;
-    broken = broken || !has;
-  }
-  if (rc == SQLITE_OK) {
-    rc = EachRow(db, "PRAGMA user_version", nullptr,
-                 [&](std::string_view v) { version = std::atoi(std::string(v).c_str()); });
-  }
-  if (rc == SQLITE_OK) {
-    // One of our tables alone is a store made part way: the other is made with it.
-    shape = broken                        ? Shape::kForeign
-            : ours == std::ssize(kTables) ? Shape::kOurs
-            : ours > 0 || others == 0     ? Shape::kEmpty
-                                          : Shape::kForeign;
-    return SQLITE_OK;
-  }
-  if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT) {
-    shape = Shape::kDamaged;
-    return SQLITE_OK;
-  }
-  return rc;
-}
-
-// Makes what is missing of the tables; a store without a schema version gets this one's.
-SysError MakeTables(sqlite3* db, int version) {
-  return InTransaction(db, [db, version] {
-    for (const Table& table : kTables) {
-      if (SysError rc = Exec(db, table.create)) {
-        return rc;
-      }
-    }
-    if (version == 0) {
-      const std::string pragma = "PRAGMA user_version=" + std::to_string(kSchemaVersion);
-      return Exec(db, pragma.c_str());
-    }
-    return SysError{0};
-  });
 }
 
 // A "file:" name takes %XX for the characters that would end its path.
@@ -347,7 +144,7 @@ SysError OpenStore(Use use, Db& db) {
     if (!present) {
       return kFileNotFound;
     }
-    Shape shape = Shape::kDamaged;
+    Shape shape = Shape::kNoDatabase;
     int version = 0;
     if (usable) {
       if (SysError rc = Connect(folder, false, db)) {
