@@ -19,6 +19,7 @@
 #include "editor/FontDialog.h"
 #include "editor/SurfaceAccessible.h"
 #include "editor/SurfaceColours.h"
+#include "editor/TextRange.h"
 #include "editor/WritableScope.h"
 
 namespace pelorin {
@@ -139,14 +140,7 @@ std::string ConsoleEditor::LineText(int line) const {
     return {};
   }
   const long start = Send(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
-  const long end = Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, line);
-  if (end <= start) {
-    return {};
-  }
-  std::string bytes(static_cast<std::size_t>(end - start) + 1, '\0');  // and the closing zero
-  surface_->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, start, end, bytes.data());
-  bytes.pop_back();
-  return bytes;
+  return TextRange(*surface_, start, Send(QsciScintillaBase::SCI_GETLINEENDPOSITION, line));
 }
 
 void ConsoleEditor::AppendAtEnd(std::string_view utf8) {

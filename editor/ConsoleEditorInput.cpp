@@ -7,6 +7,7 @@
 
 #include "editor/ConsoleEditor.h"
 #include "editor/ConsoleSurface.h"
+#include "editor/TextRange.h"
 #include "editor/WritableScope.h"
 
 namespace pelorin {
@@ -55,15 +56,7 @@ void ConsoleEditor::PasteClipboard() {
 }
 
 std::string ConsoleEditor::TextToEnd(int line, std::size_t from) const {
-  const long begin = Position(line, from);
-  const long end = Send(QsciScintillaBase::SCI_GETLENGTH);
-  if (end <= begin) {
-    return {};
-  }
-  std::string text(static_cast<std::size_t>(end - begin) + 1, '\0');  // and the closing zero
-  surface_->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, begin, end, text.data());
-  text.pop_back();
-  return text;
+  return TextRange(*surface_, Position(line, from), Send(QsciScintillaBase::SCI_GETLENGTH));
 }
 
 void ConsoleEditor::ReplaceToEnd(int line, std::size_t from, std::string_view text) {

@@ -10,6 +10,7 @@
 
 #include "editor/ConsoleEditor.h"
 #include "editor/ConsoleSurface.h"
+#include "editor/TextRange.h"
 #include "editor/WritableScope.h"
 #include "platform/LineEnd.h"
 
@@ -154,11 +155,7 @@ std::string ConsoleEditor::LineBeforeInput() const {
   const long end = OutputEnd();
   const long line = Send(Sci::SCI_LINEFROMPOSITION, end);
   // The end of a long line is all that matters here.
-  const long start = std::max(Send(Sci::SCI_POSITIONFROMLINE, line), end - 1024);
-  std::string text(static_cast<std::size_t>(end - start) + 1, '\0');
-  surface_->SendScintilla(Sci::SCI_GETTEXTRANGE, start, end, text.data());
-  text.pop_back();
-  return text;
+  return TextRange(*surface_, std::max(Send(Sci::SCI_POSITIONFROMLINE, line), end - 1024), end);
 }
 
 std::string ConsoleEditor::TakeInputLine() {
@@ -178,9 +175,7 @@ std::string ConsoleEditor::TakeInputLine() {
   }
   const long lf = FirstLineEnd(surface_, inputStart_);
   const long end = lf >= 0 ? lf : Send(Sci::SCI_GETLENGTH);
-  std::string line(static_cast<std::size_t>(end - inputStart_) + 1, '\0');
-  surface_->SendScintilla(Sci::SCI_GETTEXTRANGE, inputStart_, end, line.data());
-  line.pop_back();
+  std::string line = TextRange(*surface_, inputStart_, end);
   if (lf >= 0) {
     inputStart_ = lf + 1;
   } else {

@@ -7,6 +7,7 @@
 
 #include "editor/ConsoleSurface.h"
 #include "editor/SurfaceTextEvents.h"
+#include "editor/TextRange.h"
 
 namespace pelorin {
 
@@ -116,12 +117,7 @@ long SurfaceAccessible::PositionAt(int offset) const {
 }
 
 QString SurfaceAccessible::Bytes(long from, long to) const {
-  if (to <= from) {
-    return {};
-  }
-  QByteArray bytes(static_cast<qsizetype>(to - from) + 1, '\0');  // and the closing zero
-  Surface()->SendScintilla(Sci::SCI_GETTEXTRANGE, from, to, bytes.data());
-  return QString::fromUtf8(bytes.constData(), static_cast<qsizetype>(to - from));
+  return QString::fromStdString(TextRange(*Surface(), from, to));
 }
 
 QString SurfaceAccessible::Answer(long start, long end, int* startOffset, int* endOffset) const {

@@ -7,6 +7,8 @@
 #include <limits>
 #include <string_view>
 
+#include "editor/TextRange.h"
+
 namespace pelorin {
 
 namespace {
@@ -118,12 +120,7 @@ int SurfaceTextEvents::CharacterCount() {
 }
 
 QString SurfaceTextEvents::TextBetween(long from, long to) const {
-  if (to <= from) {
-    return {};
-  }
-  QByteArray bytes(static_cast<qsizetype>(to - from) + 1, '\0');  // and the closing zero
-  surface_.SendScintilla(Sci::SCI_GETTEXTRANGE, from, to, bytes.data());
-  return QString::fromUtf8(bytes.constData(), static_cast<qsizetype>(to - from));
+  return QString::fromStdString(TextRange(surface_, from, to));
 }
 
 void SurfaceTextEvents::Touch() {
