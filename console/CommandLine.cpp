@@ -110,43 +110,10 @@ std::string_view Trimmed(std::string_view text) {
 // Cuts the rest of a built-in's line at its first separator outside quotes: "&&", "||", and
 // ";" with sh or "&" with cmd (where "^" protects the byte after it).
 void SplitThen(ParsedLine& parsed, Quoting flavour) {
-  const std::string& text = parsed.argument;
-  const std::vector<CharRole> roles = ReadQuoting(text, flavour);
-  const bool posix = flavour == Quoting::Posix;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (roles[i] == CharRole::Quote) {
-      quoted = !quoted;
-      continue;
-    }
-    if (roles[i] == CharRole::Escape || (!posix && !quoted && text[i] == '^')) {
-      ++i;
-      continue;
-    }
-    if (quoted) {
-      continue;
-    }
-    const char c = text[i];
-    const bool doubled = i + 1 < text.size() && text[i + 1] == c;
-    std::size_t length = 0;
-    if ((c == '&' || c == '|') && doubled) {
-      parsed.when = c == '&' ? Then::IfOk : Then::IfFailed;
-      length = 2;
-    } else if (posix ? c == ';' : c == '&') {
-      parsed.when = Then::Always;
-      length = 1;
-    }
-    if (length > 0) {
-      // The line is normalised already: one blank may follow the separator; blanks at the
-      // end are an unclosed quote's own.
-      std::string_view rest = std::string_view(text).substr(i + length);
-      if (rest.starts_with(' ')) {
-        rest.remove_prefix(1);
-      }
-      parsed.then = std::string(rest);
-      parsed.argument.erase(i);
-      return;
-    }
+  if (const std::optional<NextCommand> next = SplitFirstCommand(parsed.argument, flavour)) {
+    parsed.argument.erase(next->at);
+    parsed.then = next->rest;
+    parsed.when = next->when;
   }
 }
 
@@ -189,6 +156,46 @@ ParsedLine VariableBuiltin(LineKind kind, std::string_view line, std::size_t nam
 }
 
 }  // namespace
+
+std::optional<NextCommand> SplitFirstCommand(std::string_view text, Quoting flavour) {
+  const std::vector<CharRole> roles = ReadQuoting(text, flavour);
+  const bool posix = flavour == Quoting::Posix;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (roles[i] == CharRole::Quote) {
+      quoted = !quoted;
+      continue;
+    }
+    if (roles[i] == CharRole::Escape || (!posix && !quoted && text[i] == '^')) {
+      ++i;
+      continue;
+    }
+    if (quoted) {
+      continue;
+    }
+    const char c = text[i];
+    const bool doubled = i + 1 < text.size() && text[i + 1] == c;
+    NextCommand next{i, Then::Always, {}};
+    std::size_t length = 0;
+    if ((c == '&' || c == '|') && doubled) {
+      next.when = c == '&' ? Then::IfOk : Then::IfFailed;
+      length = 2;
+    } else if (posix ? c == ';' : c == '&') {
+      length = 1;
+    }
+    if (length > 0) {
+      // The line is normalised already: one blank may follow the separator; blanks at the
+      // end are an unclosed quote's own.
+      std::string_view rest = text.substr(i + length);
+      if (rest.starts_with(' ')) {
+        rest.remove_prefix(1);
+      }
+      next.rest = std::string(rest);
+      return next;
+    }
+  }
+  return std::nullopt;
+}
 
 ParsedLine ParseCommandLine(std::string_view line, Quoting flavour) {
   if (line.empty()) {

@@ -4,6 +4,7 @@
 // The pure text rules of a typed command line: how the interpreter reads quotes, blank
 // normalising and the built-in table.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,5 +88,15 @@ struct ParsedLine {
 // lower case); it also takes cmd's own forms: "cd\", "cd..", "cd/d", chdir, a drive alone
 // ("d:"), and set only with an "=" (set alone, "set /a" and "set NAME" go to cmd).
 ParsedLine ParseCommandLine(std::string_view normalized, Quoting flavour = PlatformQuoting());
+
+// The first unquoted separator of a normalised text (";" or "&", "&&", "||"): where it stands,
+// what it runs the rest on, and the rest behind it; nothing when the text holds none.
+struct NextCommand {
+  std::size_t at = 0;
+  Then when = Then::Always;
+  std::string rest;
+};
+std::optional<NextCommand> SplitFirstCommand(std::string_view text,
+                                             Quoting flavour = PlatformQuoting());
 
 }  // namespace pelorin

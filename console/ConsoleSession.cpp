@@ -161,19 +161,26 @@ void ConsoleSession::Execute(std::string line) {
       Completion();  // a new PATH is read now, not at the next Tab
     }
     const bool cleared = ShowBuiltin(result);
-    const bool goOn = !parsed.then.empty() &&
-                      (parsed.when == Then::Always || (parsed.when == Then::IfOk) == result.ok);
-    if (!goOn) {
+    // A command its condition skips is passed over, and the one behind it is weighed on the
+    // built-in's result, as the interpreter does (`cd x && a; b` runs b either way).
+    std::string rest = parsed.then;
+    Then when = parsed.when;
+    while (!rest.empty() && when != Then::Always && (when == Then::IfOk) != result.ok) {
+      std::optional<NextCommand> next = SplitFirstCommand(rest);
+      rest = next ? std::move(next->rest) : std::string();
+      when = next ? next->when : Then::Always;
+    }
+    if (rest.empty()) {
       AppendLongPrompt();
       PlaceCaretAfterPrompt();
       return;
     }
     if (cleared) {
       // What runs after cls is shown behind the fresh prompt, as if typed there.
-      AppendText(Prompt() + parsed.then);
+      AppendText(Prompt() + rest);
       commandLine_ = 0;
     }
-    line = parsed.then;
+    line = std::move(rest);
   }
 }
 

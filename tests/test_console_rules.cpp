@@ -550,6 +550,9 @@ TEST_F(ConsoleRules, StateCarriesOverAndAFailedCommandIsMarked) {
   EXPECT_TRUE(Text().ends_with("\n<>\n" + prompt_ +
                                "export 1x=y\nexport: 1x=y: not a valid name\n" + prompt_))
       << Text();
+  // What a failed built-in's && skips is one command: what follows ; runs still.
+  Run("export 1x=y && echo skipped; echo ran");
+  EXPECT_TRUE(Text().ends_with("not a valid name\nran\n" + prompt_)) << Text();
 
   const int failed = editor_.LineCount() - 1;
   Run("sh -c \"exit 3\"");
