@@ -208,7 +208,10 @@ pass "the first prompt is the start folder in Windows form: $first"
 geometry=$(size)
 width=${geometry%x*}
 row=$((${geometry#*x} * 3 / 4))
-pixel_row() { xwd -id "$WID" -silent | convert xwd:- -crop "$1x1+$2+$row" +repage -depth 8 txt:-; }
+# window_pixels <width>x<height>+<x>+<y>: the window's pixels in that rectangle, one per line
+# ("x,y: (...) #RRGGBB ..."), as ImageMagick lists them.
+window_pixels() { xwd -id "$WID" -silent | convert xwd:- -crop "$1" +repage -depth 8 txt:-; }
+pixel_row() { window_pixels "$1x1+$2+$row"; }
 boundary() {
   pixel_row "$width" 0 |
     awk 'NR > 1 && !found { x = $1 + 0; if (x == 8) bg = $3; else if (x > 8 && $3 != bg) { print x; found = 1 } }'
@@ -234,7 +237,7 @@ drag_bar() {
 left_edge=$(boundary)
 [[ -n $left_edge ]] || fail "no boundary between the tree and the surface"
 # The top of the surface: the first row of its grey margin, below the menu row.
-top_row=$(xwd -id "$WID" -silent | convert xwd:- -crop "1x200+$((left_edge + 12))+0" +repage -depth 8 txt:- |
+top_row=$(window_pixels "1x200+$((left_edge + 12))+0" |
   awk 'NR > 1 && $3 == "#EEEEEE" && !found { split($1, at, /[,:]/); print at[2]; found = 1 }')
 [[ -n $top_row ]] || fail "no grey margin at the surface's left"
 target=$((left_edge + 152))
@@ -300,7 +303,7 @@ pass "a quoted program in a folder with blanks gets its quoted argument"
 # one above it the output's, whose first letters must stand at the text's left edge.
 text_left_edge() {
   # The first white column right of the grey margins, along the surface's first text row.
-  xwd -id "$WID" -silent | convert xwd:- -crop "$((width - left_edge))x1+$left_edge+$((top_row + 8))" +repage -depth 8 txt:- |
+  window_pixels "$((width - left_edge))x1+$left_edge+$((top_row + 8))" |
     awk -v base="$left_edge" 'NR > 1 && !found { x = $1 + 0; if ($3 == "#EEEEEE") grey = 1; else if (grey && $3 == "#FFFFFF") { print base + x; found = 1 } }'
 }
 output_at_left_edge() {
@@ -333,7 +336,7 @@ wait_prompt "$start_dir"
 
 # --- the bottom panels' box shows what is typed into it (drawn in a face the system lacks, the
 # text stood outside the box): the digits typed darken pixels of the bar along the bottom
-bottom_bar() { xwd -id "$WID" -silent | convert xwd:- -crop "${width}x30+0+$((${geometry#*x} - 30))" +repage -depth 8 txt:-; }
+bottom_bar() { window_pixels "${width}x30+0+$((${geometry#*x} - 30))"; }
 newly_dark() { # <before> <after>: how many pixels are dark after and were not before
   paste -d'|' <(echo "$1") <(echo "$2") |
     awk -F'|' 'function dark(l, c) { split(l, c, /[(),]/); return c[2] < 96 && c[3] < 96 && c[4] < 96 }
@@ -382,7 +385,7 @@ pass "Ctrl+Z ends the wait on a long command ($((SECONDS - start)) s)"
 type_line "cd $start_dir"
 wait_prompt "$start_dir"
 selection_rows() {
-  xwd -id "$WID" -silent | convert xwd:- -crop "1x$((${geometry#*x} - top_row))+$((left_edge - 6))+$top_row" +repage -depth 8 txt:- |
+  window_pixels "1x$((${geometry#*x} - top_row))+$((left_edge - 6))+$top_row" |
     awk -v top="$top_row" 'NR > 1 && !done { split($1, at, /[,:]/); if ($3 != "#FFFFFF") { if (first == "") first = at[2]; last = at[2] } else if (first != "") done = 1 } END { if (first != "") print top + first, top + last }'
 }
 # Folders listed later push the choice down until the listing is done.
@@ -403,7 +406,7 @@ pass "a click on a folder in the tree makes it current; typing at once reaches t
 
 # --- after Escape closes a menu, what is typed goes to the console, not to the menu row (where
 # a letter opened File and Enter chose "New window")
-menu_row_pixels() { xwd -id "$WID" -silent | convert xwd:- -crop "120x$top_row+0+0" +repage -depth 8 txt:- | md5sum; }
+menu_row_pixels() { window_pixels "120x$top_row+0+0" | md5sum; }
 closed_row=$(menu_row_pixels)
 menu_row_changed() { [[ $(menu_row_pixels) != "$closed_row" ]]; }
 xdotool mousemove --window "$WID" 16 $((top_row / 2)) click 1
@@ -468,7 +471,7 @@ menu_item() {
   key Return
 }
 marks_shown() {
-  xwd -id "$WID" -silent | convert xwd:- -crop "40x$((${geometry#*x} - top_row - 40))+$((left_edge + 4))+$top_row" +repage -depth 8 txt:- |
+  window_pixels "40x$((${geometry#*x} - top_row - 40))+$((left_edge + 4))+$top_row" |
     awk 'NR > 1 && toupper($3) == "#3D7CF0" { n++ } END { exit !n }'
 }
 menu_item 2 3  # Preferences > Line numbers: off
@@ -503,7 +506,7 @@ xdotool windowsize --sync "$WID" 900 600
 until_true 10 size_is 900x600 || fail "the window did not take the new size"
 # The area the window grew by is painted once the program has taken in the new size.
 painted_to_corner() {
-  [[ $(xwd -id "$WID" -silent | convert xwd:- -crop 1x1+895+595 +repage -depth 8 txt:-) != *'#000000'* ]]
+  [[ $(window_pixels 1x1+895+595) != *'#000000'* ]]
 }
 until_true 10 painted_to_corner || fail "the window did not lay itself out at 900x600"
 key ctrl+x
