@@ -5,6 +5,8 @@
 #include <system_error>
 #include <utility>
 
+#include "console/CommandQueue.h"
+
 namespace pelorin {
 
 CommandRunner::CommandRunner() : CommandRunner(StartChildProcess, StartDetached) {}
@@ -112,20 +114,7 @@ void CommandRunner::SetTerminalSize(int columns, int rows) {
 }
 
 std::vector<std::string> CommandRunner::TakeUnreadInput() {
-  std::vector<std::string> lines;
-  const std::string unread = std::exchange(unread_, std::string());
-  std::size_t start = 0;
-  while (start < unread.size()) {
-    std::size_t end = unread.find('\n', start);
-    const std::size_t next = end == std::string::npos ? unread.size() : end + 1;
-    end = end == std::string::npos ? unread.size() : end;
-    if (end > start && unread[end - 1] == '\r') {
-      --end;
-    }
-    lines.push_back(unread.substr(start, end - start));
-    start = next;
-  }
-  return lines;
+  return SplitLines(std::exchange(unread_, std::string()));
 }
 
 // Gives what waits, as much as the input takes without waiting and the tick's room allows; the

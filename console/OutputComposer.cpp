@@ -55,6 +55,7 @@ void OutputComposer::LineEndedByInput() {
   }
   owner_ = Owner::None;
   continued_ = false;
+  breaks_ = 0;
   lineBytes_ = 0;
 }
 

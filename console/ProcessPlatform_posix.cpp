@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
@@ -313,16 +314,14 @@ class PosixChild final : public ChildProcess {
       if (chunks.empty() || chunks.back().stream != stream) {
         chunks.push_back({stream, {}});
       }
+      // Read into the one buffer kept for it: a chunk holds what arrived, not a pipe's worth.
       std::string& bytes = chunks.back().bytes;
-      const std::size_t old = bytes.size();
-      const std::size_t count = std::min(room[i], kPipeBytes);
-      bytes.resize(old + count);
       ssize_t n;
       do {
-        n = ::read(p[i].fd, bytes.data() + old, count);
+        n = ::read(p[i].fd, scratch_.data(), std::min(room[i], scratch_.size()));
       } while (n < 0 && errno == EINTR);
       const int error = errno;
-      bytes.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      bytes.append(scratch_.data(), static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
       if (bytes.empty()) {
         chunks.pop_back();
       }
@@ -407,6 +406,7 @@ class PosixChild final : public ChildProcess {
   WakePipe wake_;
   bool reaped_ = false;
   bool interrupted_ = false;
+  std::array<char, kPipeBytes> scratch_{};
   std::optional<ExitStatus> status_;
 };
 
@@ -439,7 +439,6 @@ SysError StartChildProcess(const InterpreterCommand& command,
       CloseFd(err[1]);
       return rc;
     }
-    ::fcntl(out[0], F_SETFL, ::fcntl(out[0], F_GETFL) | O_NONBLOCK);
   }
   FileActions actions;
   if (terminal) {
