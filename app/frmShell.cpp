@@ -103,7 +103,12 @@ void frmShell::Form_Load(const QStringList& arguments) {
   // interrupts the command, as in a terminal. The menu's "Copy" always copies.
   contextKeys_ = new ContextKeys(*this);
   contextKeys_->Add({QKeySequence(Qt::CTRL | Qt::Key_C),
-                     [this] { return session_->bBusy() && !Editor_->HasSelectedText(); },
+                     [this] {
+                       // A box with text selected in it copies that, as its own Ctrl+C does.
+                       const auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                       return session_->bBusy() && !Editor_->HasSelectedText() &&
+                              !(box != nullptr && box->hasSelectedText());
+                     },
                      [this] { Interrupt(); }});
   // Ctrl+D in the empty input of a running command ends the command's input, as at a terminal;
   // everywhere else it opens the divider panel through its menu item, which always does.
