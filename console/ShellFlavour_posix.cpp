@@ -15,11 +15,6 @@ Quoting PlatformQuoting() {
   return Quoting::Posix;
 }
 
-std::string TildeHome() {
-  const char* home = std::getenv("HOME");
-  return home != nullptr ? home : "";
-}
-
 CompletionRules PlatformCompletionRules() {
   return {Quoting::Posix, false, true, '/'};
 }

@@ -14,10 +14,6 @@ Quoting PlatformQuoting() {
   return Quoting::Windows;
 }
 
-std::string TildeHome() {
-  return {};
-}
-
 // File names do not differ by case, and hidden files are offered as cmd offers them.
 CompletionRules PlatformCompletionRules() {
   return {Quoting::Windows, true, false, '\\'};
