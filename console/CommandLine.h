@@ -20,7 +20,6 @@ enum class Quoting {
 // The platform's interpreter's rule (ShellFlavour_posix.cpp / ShellFlavour_win32.cpp).
 Quoting PlatformQuoting();
 
-
 // A folder's path as the prompt and the caption show it: each control character (C0 and DEL;
 // a line break above all) stands as U+FFFD, so that the prompt stays one line the user can
 // type behind. Every other path is shown as it is.
