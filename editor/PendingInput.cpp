@@ -45,8 +45,9 @@ bool PendingInput::Key(int qtKey, int modifiers, const std::string& text) {
   Refresh();
   const bool ctrl = (modifiers & Qt::ControlModifier) != 0;
   // AltGr, which Windows reports as Ctrl+Alt, types text; other chords do not.
-  const int chords = modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-  const bool chord = chords != 0 && chords != (Qt::ControlModifier | Qt::AltModifier);
+  const int altGr = Qt::ControlModifier | Qt::AltModifier;
+  const int chords = modifiers & (altGr | Qt::MetaModifier);
+  const bool chord = chords != 0 && chords != altGr;
   const bool inInput = editor_.SelectionInInput();
   switch (qtKey) {
     case Qt::Key_Return:
