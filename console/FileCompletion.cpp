@@ -110,17 +110,6 @@ struct Found {
   bool folder = false;
 };
 
-// Where the value's folder part names a variable with sh ($HOME/), the bytes to keep as typed,
-// outside any quotes: up to the separator after the last reference.
-std::size_t VariableLead(const std::string& value, Quoting quoting) {
-  const std::size_t dollar = value.rfind('$');
-  if (quoting != Quoting::Posix || dollar == std::string::npos) {
-    return 0;
-  }
-  const std::size_t slash = value.find('/', dollar);
-  return slash == std::string::npos ? 0 : slash + 1;
-}
-
 }  // namespace
 
 CompletionWord ReadCompletionWord(std::string_view text, Quoting quoting) {
@@ -138,10 +127,23 @@ CompletionWord ReadCompletionWord(std::string_view text, Quoting quoting) {
       word.start = i + 1;
     }
   }
+  // The word starts outside quotes; a $ names a variable unless escaped or single-quoted.
+  std::size_t lastVariable = std::string::npos;
+  open = '\0';
   for (std::size_t i = word.start; i < text.size(); ++i) {
-    if (roles[i] == CharRole::Text) {
+    if (roles[i] == CharRole::Quote) {
+      open = open == '\0' ? text[i] : '\0';
+    } else if (roles[i] == CharRole::Text) {
+      const bool escaped = i > word.start && roles[i - 1] == CharRole::Escape;
+      if (quoting == Quoting::Posix && text[i] == '$' && !escaped && open != '\'') {
+        lastVariable = word.value.size();
+      }
       word.value.push_back(text[i]);
     }
+  }
+  if (lastVariable != std::string::npos) {
+    const std::size_t slash = word.value.find('/', lastVariable);
+    word.variableLead = slash == std::string::npos ? 0 : slash + 1;
   }
   const std::string_view raw = text.substr(word.start);
   if (!raw.empty() && roles[word.start] == CharRole::Quote) {
@@ -154,9 +156,8 @@ CompletionWord ReadCompletionWord(std::string_view text, Quoting quoting) {
 std::string QuoteCompleted(const std::string& value, const CompletionWord& word, bool closed,
                            Quoting quoting) {
   // A tilde that stands for home, and a variable's reference, must stay outside the quotes.
-  const std::size_t lead = word.tilde           ? (value.starts_with("~/") ? 2 : 1)
-                           : word.quote == '\'' ? 0
-                                                : VariableLead(value, quoting);
+  const std::size_t tilde = !word.tilde ? 0 : value.starts_with("~/") ? 2 : 1;
+  const std::size_t lead = std::min(std::max(tilde, word.variableLead), value.size());
   const std::string_view body = std::string_view(value).substr(lead);
   if (word.quote == '\0' && !NeedsQuotes(body, quoting)) {
     return value;
@@ -199,12 +200,15 @@ FileCompletion CompleteFileName(std::string_view beforeCaret, const std::string&
   }
   const std::string prefix = word.value.substr(folder.size());
   std::string real = folder;
+  if (lookup && rules.quoting == Quoting::Windows) {
+    real = ExpandPercent(real, lookup);
+  } else if (lookup && word.variableLead > 0) {
+    // Only the references typed as such expand; a quoted or escaped $ further on is a name's.
+    real = ExpandDollar(std::string_view(real).substr(0, word.variableLead), lookup) +
+           real.substr(word.variableLead);
+  }
   if (word.tilde && !home.empty() && real.starts_with('~')) {
     real.replace(0, 1, home);
-  }
-  if (lookup && word.quote != '\'') {
-    real = rules.quoting == Quoting::Windows ? ExpandPercent(real, lookup)
-                                             : ExpandDollar(real, lookup);
   }
   // With sh a name beginning with "-" in the current folder would be taken for an option.
   const std::string guard =

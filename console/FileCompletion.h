@@ -68,6 +68,9 @@ struct CompletionWord {
   std::string value;      // quotes and escapes removed
   char quote = '\0';      // the quote mark it begins with
   bool tilde = false;     // sh: it begins with an unquoted ~ that stands for home
+  // sh: the bytes of value up to the separator after the last $ that names a variable ($HOME/);
+  // they stay as typed, outside quotes. A quoted or escaped $ is part of a name. 0: none.
+  std::size_t variableLead = 0;
 };
 CompletionWord ReadCompletionWord(std::string_view beforeCaret, Quoting quoting);
 

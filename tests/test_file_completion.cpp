@@ -80,7 +80,7 @@ TEST_F(FileCompletionTest, CompletesTheWordBeforeTheCaretToTheLongestCommonPart)
 }
 
 TEST_F(FileCompletionTest, NamesWithBlanksComeBackQuotedAndQuotedWordsAreRead) {
-  Make({"my folder/inner.txt", "my file.txt", "it's/", "plain.txt"});
+  Make({"my folder/inner.txt", "my file.txt", "it's/", "plain.txt", "price$x/in.txt"});
   const struct {
     const char* typed;
     const char* posix;
@@ -95,6 +95,10 @@ TEST_F(FileCompletionTest, NamesWithBlanksComeBackQuotedAndQuotedWordsAreRead) {
       {"cd 'it", "cd 'it'\\''s/'", "cd 'it"},
       {"cat pl", "cat plain.txt", "cat plain.txt"},  // no quotes where none are needed
       {"cat \"pl", "cat \"plain.txt\"", "cat \"plain.txt\""},
+      // A $ in a name is no variable: quoted like any other special byte, and read back so.
+      {"cd pri", "cd \"price\\$x/\"", "cd price$x\\"},
+      {"cat price\\$x/i", "cat \"price\\$x/in.txt\"", "cat price\\$x/i"},
+      {"cat 'price$x/i", "cat 'price$x/in.txt'", "cat 'price$x/i"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Tab(c.typed, kPosix).first, c.posix) << c.typed;
@@ -129,6 +133,10 @@ TEST_F(FileCompletionTest, PathsInTheWordCompleteInTheirFolder) {
   EXPECT_EQ(withVariables("cd $W/a/b", kPosix), "$W/\"a/b c/\"");
   EXPECT_EQ(withVariables("cd ${W}/a/", kPosix), "${W}/\"a/b c/\"");
   EXPECT_EQ(withVariables("cd '$W/a/", kPosix), "'$W/a/") << "single quotes expand nothing";
+  Make({"a/$W/q/"});
+  EXPECT_EQ(CompleteFileName("cd a/\\$W/", dir_.path(), "", kPosix, {}, lookup).replacement,
+            "\"a/\\$W/q/\"")
+      << "an escaped $ is a name's";
   EXPECT_EQ(withVariables("cd %W%/a/b", kWindows), "\"%W%/a/b c\\\"");
 }
 
