@@ -163,18 +163,25 @@ std::string CommandRunner::NotGiven() {
 }
 
 void CommandRunner::Decode(std::vector<OutputChunk>& chunks, TickOutput& output) {
-  bool outSeen = false;
+  const auto quiet = [&chunks](Stream stream) {
+    return std::none_of(chunks.begin(), chunks.end(),
+                        [stream](const OutputChunk& c) { return c.stream == stream; });
+  };
+  // What a quiet stream still holds goes first: it was written before this tick's text. That
+  // is an echo held for a tick, or a character kept back for overstrike.
+  if (quiet(Stream::Out)) {
+    output.Add(Stream::Out, echo_.Filter(overstrike_[0].Quiet()));
+  }
+  if (quiet(Stream::Err)) {
+    output.Add(Stream::Err, overstrike_[1].Quiet());
+  }
   for (OutputChunk& chunk : chunks) {
     const int i = chunk.stream == Stream::Out ? 0 : 1;
     std::string text = overstrike_[i].Filter(decoders_[i]->Decode(chunk.bytes));
     if (chunk.stream == Stream::Out) {
       text = echo_.Filter(text);
-      outSeen = true;
     }
     output.Add(chunk.stream, std::move(text));
-  }
-  if (!outSeen) {
-    output.Add(Stream::Out, echo_.Filter({}));  // an echo held for a tick goes out now
   }
   echo_.Tick();
 }

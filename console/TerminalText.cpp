@@ -114,7 +114,9 @@ std::string Overstrike::Filter(std::string_view text) {
   if (held_.empty() && text.find('\b') == std::string_view::npos) {
     return std::string(text);
   }
+  const bool struck = text.find('\b') != std::string_view::npos;
   const std::string s = std::exchange(held_, std::string()) + std::string(text);
+  quiet_ = 0;
   std::string out;
   out.reserve(s.size());
   // Where the last character put out begins, when it is one a backspace can step back over.
@@ -145,8 +147,9 @@ std::string Overstrike::Filter(std::string_view text) {
     out.append(ch);
   }
   // Text with overstrike in it may go on in the next tick: its last character (with a backspace
-  // after it) waits, so that what comes next can still stand in its place.
-  if (last != std::string::npos) {
+  // after it) waits, so that what comes next can still stand in its place. Plain text that
+  // follows overstrike waits for nothing.
+  if (last != std::string::npos && (struck || backspaced)) {
     held_ = out.substr(last);
     out.resize(last);
   }
@@ -154,6 +157,13 @@ std::string Overstrike::Filter(std::string_view text) {
     held_ += '\b';
   }
   return out;
+}
+
+std::string Overstrike::Quiet() {
+  if (held_.empty() || held_.ends_with('\b') || ++quiet_ < kQuietTicks) {
+    return {};
+  }
+  return Flush();
 }
 
 }  // namespace pelorin

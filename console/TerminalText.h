@@ -44,15 +44,22 @@ class EchoFilter {
 // "x\bx", "_\bx"): the character shows once, plain. A backspace between two other printable
 // characters steps back over the first, as on a terminal, and the second stands in its place (a
 // spinner's "|\b/" shows "/"); any other backspace stays as written. Text with backspaces in it
-// keeps its last character back until the next tick, which may strike it over. One per stream.
+// keeps its last character back, since the next text may strike it over; a character with no
+// backspace behind it goes out once its stream has been quiet for kQuietTicks, so that a prompt
+// after a spinner ("Password:") is whole while the command waits. One per stream.
 class Overstrike {
  public:
+  static constexpr int kQuietTicks = 2;
+
   std::string Filter(std::string_view text);
+  // A tick passed without text from this stream: what may go out now.
+  std::string Quiet();
   // Nothing more will come: what was kept back, as written.
   std::string Flush() { return std::exchange(held_, std::string()); }
 
  private:
   std::string held_;  // the end of the last text: a character, a backspace, or both
+  int quiet_ = 0;     // ticks without text since held_ was kept
 };
 
 // Whether the output's unfinished last line asks for a secret: it ends in "password:" (blanks

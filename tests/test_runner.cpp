@@ -354,10 +354,28 @@ TEST(TerminalText, OverstrikeShowsTheCharacterOnceAndAnyOtherBackspaceStays) {
   }
   Overstrike split;  // a character and what strikes it over in two ticks
   S filtered = split.Filter("ab\b");
-  filtered += split.Filter("_c");
+  EXPECT_EQ(filtered, "a");
+  filtered += split.Filter("_c\b");
   EXPECT_EQ(filtered, "ab");
-  filtered += split.Filter("\b");
-  EXPECT_EQ(filtered + split.Flush(), "abc\b");
+  filtered += split.Filter("d");
+  EXPECT_EQ(filtered + split.Flush(), "abd");
+
+  // What is kept back goes out once the stream is quiet, unless a backspace waits on it.
+  Overstrike prompt;
+  EXPECT_EQ(prompt.Filter("|\b/\b-\b"), "");
+  EXPECT_EQ(prompt.Filter("Password:"), "Password:") << "plain text after overstrike waits not";
+  EXPECT_EQ(prompt.Filter("x\bName:"), "Name");
+  S quiet;
+  for (int tick = 1; tick < Overstrike::kQuietTicks; ++tick) {
+    quiet += prompt.Quiet();
+  }
+  EXPECT_EQ(quiet, "");
+  EXPECT_EQ(prompt.Quiet(), ":");
+  EXPECT_EQ(prompt.Filter("/\b"), "");
+  for (int tick = 0; tick < 2 * Overstrike::kQuietTicks; ++tick) {
+    EXPECT_EQ(prompt.Quiet(), "") << "a spinner's character waits for the next";
+  }
+  EXPECT_EQ(prompt.Filter("-"), "-");
 }
 
 TEST(TerminalText, APromptAsksForASecretWhenItEndsInPasswordOrNamesAPassphrase) {
