@@ -24,11 +24,11 @@ SysError CommandRunner::Start(const InterpreterCommand& command) {
   pump_.reset();
   child_.reset();
   std::unique_ptr<ChildProcess> child;
-  if (const SysError rc = startChild_(command, child)) {
+  InterpreterCommand sized = command;
+  sized.columns = columns_;
+  sized.rows = rows_;
+  if (const SysError rc = startChild_(sized, child)) {
     return rc;
-  }
-  if (columns_ > 0 && rows_ > 0) {
-    child->SetTerminalSize(columns_, rows_);
   }
   try {
     pump_ = std::make_unique<OutputPump>(*child);

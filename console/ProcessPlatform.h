@@ -42,6 +42,8 @@ struct InterpreterCommand {
   std::string switchText;
   std::string line;
   std::vector<std::string> environment = {};
+  int columns = 0;  // the terminal's size where the command gets one; 0: the default
+  int rows = 0;
 };
 
 // Reads the interpreter from the environment of this process.

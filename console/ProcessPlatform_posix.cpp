@@ -432,7 +432,7 @@ SysError StartChildProcess(const InterpreterCommand& command,
   // and the null device for the input, as a console without a terminal has them.
   int out[2] = {-1, -1};
   std::string slavePath;
-  const bool terminal = posix::OpenTerminal(out[0], slavePath) == 0;
+  const bool terminal = posix::OpenTerminal(out[0], slavePath, command.columns, command.rows) == 0;
   if (!terminal) {
     if (const SysError rc = posix::MakePipe(out)) {
       CloseFd(err[0]);

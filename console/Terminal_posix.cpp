@@ -16,7 +16,7 @@
 
 namespace pelorin::posix {
 
-SysError OpenTerminal(int& master, std::string& slavePath) {
+SysError OpenTerminal(int& master, std::string& slavePath, int columns, int rows) {
   master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master < 0) {
     return static_cast<SysError>(errno);
@@ -46,7 +46,8 @@ SysError OpenTerminal(int& master, std::string& slavePath) {
 #endif
     ::tcsetattr(master, TCSANOW, &t);
   }
-  SetTerminalSize(master, kDefaultColumns, kDefaultRows);
+  // Sized before the command starts, so that its first look at the size is the right one.
+  SetTerminalSize(master, columns > 0 ? columns : kDefaultColumns, rows > 0 ? rows : kDefaultRows);
   // The reader thread must never block on it, nor the window's thread on a write.
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
   return 0;

@@ -19,9 +19,9 @@ namespace pelorin::posix {
 inline constexpr int kDefaultColumns = 80;
 inline constexpr int kDefaultRows = 24;
 
-// Opens a terminal pair and sets it up; master is close-on-exec, non-blocking and above the
-// standard streams; slavePath names the command's side.
-SysError OpenTerminal(int& master, std::string& slavePath);
+// Opens a terminal pair of the given size (0: the default) and sets it up; master is
+// close-on-exec, non-blocking and above the standard streams; slavePath names the command's side.
+SysError OpenTerminal(int& master, std::string& slavePath, int columns = 0, int rows = 0);
 
 TerminalState ReadTerminalState(int master);
 // The character that ends input at the start of a line (Ctrl+D unless the command changed it).

@@ -253,6 +253,21 @@ TEST(Terminal, SizeEchoEnvironmentEndOfInputAndUnreadInput) {
     }
   }
   EXPECT_FALSE(runner.Terminal().present) << "no terminal while nothing runs";
+
+  // A prompt after a spinner is whole while the command waits for its answer.
+  hold.Hold();
+  ASSERT_EQ(
+      runner.Start({"/bin/sh", "-c", "printf '|\\b/\\b-\\bPassword:'; read x <" + hold.Path()}),
+      0u);
+  S shown;
+  EXPECT_TRUE(WaitUntil([&] {
+    shown += runner.Tick().output.Text(Stream::Out);
+    return shown == "Password:";
+  })) << shown;
+  hold.Release();
+  while (runner.Tick().kind != Result::Complete) {
+    std::this_thread::sleep_for(5ms);
+  }
 }
 
 TEST(InterpreterCommand, ShellFromTheEnvironmentAndAMissingOneFailsToStart) {
