@@ -73,7 +73,13 @@ ConsoleEditor::ConsoleEditor(QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(surface_);
   setFocusProxy(surface_);
-  surface_->SetInputStart([this] { return std::max(inputStart_, 0L); });
+  surface_->SetInputStart([this] {
+    if (inputStart_ >= 0 || !promptInputStart_) {
+      return std::max(inputStart_, 0L);
+    }
+    const auto [line, byte] = promptInputStart_();
+    return Position(line, byte);
+  });
   SetEditorFont(MonospaceFamily(),
                 QFontDatabase::systemFont(QFontDatabase::FixedFont).pointSizeF());
   connect(surface_,

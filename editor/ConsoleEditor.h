@@ -70,6 +70,12 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   bool CaretInInput() const override;
   void SizeInCharacters(int& columns, int& rows) const override;
   bool InputActive() const { return inputStart_ >= 0; }
+  // Where the user's input begins when no command takes input (behind the prompt), as (line,
+  // byte in line). Edits that are not keys (a middle-button paste, assistive technology) keep
+  // to what lies after it.
+  void SetPromptInputStart(std::function<std::pair<int, std::size_t>()> where) {
+    promptInputStart_ = std::move(where);
+  }
   // Where the input begins, as (line, byte in line); meaningful only while InputActive.
   std::pair<int, std::size_t> InputStart() const;
   // The caret and the whole selection lie in the input.
@@ -210,6 +216,7 @@ class ConsoleEditor : public QWidget, public ConsoleView {
   std::map<int, std::string> failures_;
   EditorEvents* events_ = nullptr;
   long inputStart_ = -1;  // where the input typed to a running command begins; -1: none
+  std::function<std::pair<int, std::size_t>()> promptInputStart_;
   bool hidden_ = false;
   std::string secret_;  // the hidden input's text
 };

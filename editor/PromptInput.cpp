@@ -40,9 +40,13 @@ PromptInput::PromptInput(ConsoleEditor& editor, ConsoleSession& session, Highlig
       session_(session),
       highlightOn_(std::move(highlightOn)),
       search_(editor, session.History()),
-      links_(std::make_unique<ConsoleLinks>(editor, session)) {}
+      links_(std::make_unique<ConsoleLinks>(editor, session)) {
+  editor_.SetPromptInputStart([this] { return InputStart(); });
+}
 
-PromptInput::~PromptInput() = default;
+PromptInput::~PromptInput() {
+  editor_.SetPromptInputStart({});
+}
 
 std::pair<int, std::size_t> PromptInput::InputStart() const {
   if (session_.bBusy()) {

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -336,6 +337,13 @@ TEST_F(ConsoleRules, ThePromptIsProtectedAndADamagedOneIsRefused) {
     EXPECT_EQ(LastLine(), prompt_ + "x") << keys;
   }
   Key(Qt::Key_Delete);
+  EXPECT_EQ(LastLine(), prompt_ + "x");
+  // Nor do edits that are not keys (assistive technology; a middle-button paste alike).
+  QAccessibleEditableTextInterface* edit =
+      QAccessible::queryAccessibleInterface(sci_)->editableTextInterface();
+  const int lastLineStart = static_cast<int>(Text().size() - LastLine().size());
+  edit->insertText(lastLineStart + 1, "z");
+  edit->replaceText(lastLineStart, lastLineStart + static_cast<int>(prompt_.size()), "z");
   EXPECT_EQ(LastLine(), prompt_ + "x");
   // Typed with the caret inside the prompt: at the input's end. Keys that delete further than
   // the input (to the line's start) leave the prompt as it was.
