@@ -208,14 +208,11 @@ SysError FindProgram(const std::string& name, std::string& file) {
   return first;
 }
 
-// A descriptor the window's thread may use to wake the reader thread from its wait.
+// A descriptor the window's thread may use to wake the reader thread from its wait. Made before
+// the command starts: a reader that cannot be woken could keep the window waiting.
 class WakePipe {
  public:
-  WakePipe() {
-    if (::pipe2(ends_, O_CLOEXEC | O_NONBLOCK) != 0) {
-      ends_[0] = ends_[1] = -1;
-    }
-  }
+  WakePipe(int readEnd, int writeEnd) : ends_{readEnd, writeEnd} {}
   ~WakePipe() {
     CloseFd(ends_[0]);
     CloseFd(ends_[1]);
@@ -242,12 +239,14 @@ class PosixChild final : public ChildProcess {
  public:
   // out: the terminal's master side, or without a terminal the standard-output pipe. led: a
   // helper leads the command's session, and interrupts go through it.
-  PosixChild(pid_t pid, bool led, int outFd, bool terminal, std::string slavePath, int errFd)
+  PosixChild(pid_t pid, bool led, int outFd, bool terminal, std::string slavePath, int errFd,
+             const int wake[2])
       : pid_(pid),
         led_(led),
         terminal_(terminal),
         slavePath_(std::move(slavePath)),
-        fds_{outFd, errFd} {}
+        fds_{outFd, errFd},
+        wake_(wake[0], wake[1]) {}
 
   ~PosixChild() override {
     ReleaseReadEnds();
@@ -440,6 +439,14 @@ SysError StartChildProcess(const InterpreterCommand& command,
       return rc;
     }
   }
+  int wake[2] = {-1, -1};
+  if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    const auto rc = static_cast<SysError>(errno);
+    for (int* fd : {&out[0], &out[1], &err[0], &err[1]}) {
+      CloseFd(*fd);
+    }
+    return rc;
+  }
   FileActions actions;
   if (terminal) {
     // The child leads a new session: opening the terminal makes it the session's controlling
@@ -480,11 +487,13 @@ SysError StartChildProcess(const InterpreterCommand& command,
   CloseFd(out[1]);
   CloseFd(err[1]);
   if (rc != 0) {
-    CloseFd(out[0]);
-    CloseFd(err[0]);
+    for (int* fd : {&out[0], &err[0], &wake[0], &wake[1]}) {
+      CloseFd(*fd);
+    }
     return rc;
   }
-  child = std::make_unique<PosixChild>(pid, led, out[0], terminal, std::move(slavePath), err[0]);
+  child =
+      std::make_unique<PosixChild>(pid, led, out[0], terminal, std::move(slavePath), err[0], wake);
   return 0;
 }
 

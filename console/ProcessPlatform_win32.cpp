@@ -209,7 +209,9 @@ class Win32ChildProcess final : public ChildProcess {
         return;
       }
       const DWORD sleep = std::min<DWORD>(pause, static_cast<DWORD>(left.count()));
-      if (::WaitForSingleObject(wake_, sleep) == WAIT_OBJECT_0) {
+      if (wake_ == nullptr) {
+        ::Sleep(sleep);  // no event to be had: a pause that still ends
+      } else if (::WaitForSingleObject(wake_, sleep) == WAIT_OBJECT_0) {
         return;
       }
       pause = std::min<DWORD>(pause * 2, 16);

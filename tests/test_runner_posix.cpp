@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -148,6 +149,58 @@ TEST(RealChildren, TicksCarryAtMostAPipeOfEachStreamAndTheChildIsReaped) {
   ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
   std::signal(SIGPIPE, oldPipe);
   ::close(stray);
+}
+
+// Short of descriptors, a start fails with the system's error or the command runs to its end;
+// never a child whose reader cannot be woken, which would keep the window waiting at its end.
+TEST(RealChildren, AStartShortOfDescriptorsFailsOrRunsToItsEnd) {
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+  const auto openDescriptors = [] {
+    const fs::directory_iterator all("/proc/self/fd");
+    return std::distance(fs::begin(all), fs::end(all));
+  };
+  const auto descriptors = openDescriptors();
+  CommandRunner runner;
+  int failed = 0, ran = 0;
+  for (int spare = 0; spare <= 10; ++spare) {
+    int highest = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+      highest = std::max(highest, std::stoi(entry.path().filename().string()));
+    }
+    rlimit low = old;
+    low.rlim_cur = static_cast<rlim_t>(highest + 64);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    // Every descriptor below the limit taken, but `spare` of them.
+    std::vector<int> taken;
+    for (int fd; (fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)) >= 0;) {
+      taken.push_back(fd);
+    }
+    for (int i = 0; i < spare && !taken.empty(); ++i) {
+      ::close(taken.back());
+      taken.pop_back();
+    }
+    const SysError rc = runner.Start({"/bin/sh", "-c", "echo ok"});
+    S out;
+    auto slowest = Clock::duration::zero();
+    for (Result r; rc == 0 && r.kind != Result::Complete;) {
+      const auto before = Clock::now();
+      r = runner.Tick();
+      slowest = std::max(slowest, Clock::now() - before);
+      out += r.output.Text(Stream::Out);
+      std::this_thread::sleep_for(1ms);
+    }
+    for (const int fd : taken) {
+      ::close(fd);
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
+    EXPECT_LT(slowest, 1s) << spare << " spare descriptors";
+    EXPECT_TRUE(rc != 0 || out == "ok\n") << spare << " spare descriptors: " << out;
+    ++(rc == 0 ? ran : failed);
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_GT(ran, 0);
+  EXPECT_EQ(openDescriptors(), descriptors) << "a failed start left descriptors open";
 }
 
 TEST(RealChildren, AnInterruptEndsTheCommandsGroupAndTheSecondEndsItForGood) {
