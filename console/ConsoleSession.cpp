@@ -101,8 +101,11 @@ void ConsoleSession::SetIdleCaption() {
 // on.
 void ConsoleSession::PlaceCaretAfterPrompt(bool afterTyped) {
   promptLine_ = view_.LineCount() - 1;
-  view_.MoveCaret(promptLine_, afterTyped ? std::numeric_limits<int>::max()
-                                          : static_cast<int>(utf8::Utf16Length(Prompt())));
+  // The user's selection stays while the next line runs at once (see RunNextQueued).
+  if (queue_.Empty() || !view_.HasSelectedText()) {
+    view_.MoveCaret(promptLine_, afterTyped ? std::numeric_limits<int>::max()
+                                            : static_cast<int>(utf8::Utf16Length(Prompt())));
+  }
   if (!bBusy_) {
     ContinueQueue();
   }
@@ -222,7 +225,9 @@ void ConsoleSession::RunThroughInterpreter(const std::string& line) {
     // What the user types from now on goes to the command; what was typed ahead while the lines
     // before ran waits for the lines still queued.
     view_.BeginInput();
-    view_.MoveCaret(view_.LineCount() - 1, std::numeric_limits<int>::max());
+    if (!(queuedRun_ && view_.HasSelectedText())) {
+      view_.MoveCaret(view_.LineCount() - 1, std::numeric_limits<int>::max());
+    }
     return;  // output and completion arrive through the runner's events
   }
   bBusy_ = false;
@@ -301,7 +306,12 @@ void ConsoleSession::RunNextQueued() {
     view_.ApplyOutput(cut);
   }
   AppendText(*line);
+  // While queued lines run one after another, a selection the user made stays where it is: the
+  // caret moves would clear it, and Ctrl+C meant to copy it would interrupt a line instead. An
+  // Enter of the user's clears the selection itself; the last prompt places the caret as always.
+  queuedRun_ = true;
   ExecuteCommand(*line);
+  queuedRun_ = false;
 }
 
 void ConsoleSession::DropQueue() {

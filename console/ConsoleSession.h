@@ -129,6 +129,7 @@ class ConsoleSession {
   ShellState shell_;
   ProgramIndex programs_;
   CommandQueue queue_;
+  bool queuedRun_ = false;   // the line starting came from the queue, not from the user's Enter
   bool nextQueued_ = false;  // a run of the next waiting line is on its way
   std::size_t dropped_ = 0;  // lines dropped while a command ran, said at its end
   bool dropUnread_ = false;  // the running command was interrupted or left: its unread lines go

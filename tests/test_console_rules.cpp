@@ -384,6 +384,27 @@ TEST_F(ConsoleRules, PastedLinesRunInTurnEachBehindItsOwnPrompt) {
                         "echo three\nthree\n" + prompt_);
   input_.WindowKeyReleased(Qt::Key_F2);  // the last one, as typed
   EXPECT_EQ(LastLine(), prompt_ + "echo three");
+  Key(Qt::Key_Escape);
+
+  // A selection made while the lines run outlasts the prompts between them: Ctrl+C on it copies
+  // rather than interrupting the line that started meanwhile.
+  test::FifoHold first, second;
+  ASSERT_TRUE(first.Ready() && second.Ready());
+  QApplication::clipboard()->setText(
+      QString::fromStdString("read x <" + first.Path() + "\nread y <" + second.Path()));
+  input_.Paste();
+  Type("\r");
+  ASSERT_TRUE(session_.bBusy());
+  editor_.RunEditorCommand(EditorCommand::kSelectAll);
+  first.Release();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Text().ends_with("read y <" + second.Path() + "\n"); }, 10000))
+      << Text();
+  EXPECT_TRUE(session_.bBusy() && editor_.HasSelectedText());
+  second.Release();
+  ASSERT_TRUE(Idle());
+  EXPECT_FALSE(editor_.HasSelectedText()) << "the last prompt places the caret";
+  EXPECT_EQ(editor_.CurrentColumn(), prompt_.size());
 }
 
 TEST_F(ConsoleRules, LinesACommandNeverReadRunAfterItAndStopWaitingDropsThem) {
