@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include "console/Utf8.h"
+
 namespace pelorin {
 
 namespace {
@@ -24,10 +26,6 @@ constexpr std::array<std::uint32_t, 16> kBasic = {
     0x2E3436, 0xCC0000, 0x4E9A06, 0xC4A000, 0x3465A4, 0x75507B, 0x06989A, 0xD3D7CF,
     0x555753, 0xEF2929, 0x8AE234, 0xFCE94F, 0x729FCF, 0xAD7FA8, 0x34E2E2, 0xEEEEEC,
 };
-
-bool IsContinuation(unsigned char c) {
-  return (c & 0xC0) == 0x80;
-}
 
 // One parameter of a colour sequence; sub marks one that followed a colon.
 struct Param {
@@ -137,7 +135,7 @@ std::size_t EscapeFilter::GroundC2(std::string_view text, std::size_t next, Sink
   if (C1(second)) {
     return next + 1;
   }
-  if (IsContinuation(second)) {
+  if (utf8::IsContinuation(second)) {
     const char character[] = {'\xC2', text[next]};  // whole, so a line break cannot split it
     Emit(std::string_view(character, 2), sink);
     return next + 1;
@@ -152,7 +150,7 @@ std::size_t EscapeFilter::StringC2(unsigned char second) {
     return 2;
   }
   // A character of U+0080 to U+00BF is two bytes of the string; a C2 before anything else, one.
-  const std::size_t size = IsContinuation(second) ? 2 : 1;
+  const std::size_t size = utf8::IsContinuation(second) ? 2 : 1;
   if (longest_ - held_ < size) {
     state_ = State::Ground;
     return 0;
@@ -276,7 +274,7 @@ std::size_t EscapeFilter::Step(std::string_view text, std::size_t i) {
         // Too long for any real string: given up before the first character that does not
         // fit, which is read as text with everything after it.
         std::size_t resume = i + room;
-        while (resume > i && IsContinuation(static_cast<unsigned char>(text[resume]))) {
+        while (resume > i && utf8::IsContinuation(static_cast<unsigned char>(text[resume]))) {
           --resume;
         }
         state_ = State::Ground;

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "console/Utf8.h"
+
 namespace pelorin {
 
 OutputComposer::OutputComposer(std::string lineEnd, std::size_t longestLine,
@@ -196,7 +198,7 @@ void OutputComposer::Append(std::string_view text, const TextStyle& style) {
   while (!text.empty()) {
     std::size_t take = std::min(text.size(), longestLine_ - std::min(lineBytes_, longestLine_));
     while (take > 0 && take < text.size() &&
-           (static_cast<unsigned char>(text[take]) & 0xC0) == 0x80) {
+           utf8::IsContinuation(static_cast<unsigned char>(text[take]))) {
       --take;
     }
     if (take == 0) {
@@ -205,7 +207,8 @@ void OutputComposer::Append(std::string_view text, const TextStyle& style) {
         continue;
       }
       // A line too short for one character gets it anyway.
-      for (take = 1; take < text.size() && (static_cast<unsigned char>(text[take]) & 0xC0) == 0x80;
+      for (take = 1;
+           take < text.size() && utf8::IsContinuation(static_cast<unsigned char>(text[take]));
            ++take) {
       }
     }

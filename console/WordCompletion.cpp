@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "console/Utf8.h"
+
 namespace pelorin {
 
 namespace {
@@ -17,7 +19,7 @@ std::size_t CommonPart(std::string_view a, std::string_view b, bool ignoreCase) 
     ++i;
   }
   // Whole characters only: never stop inside a UTF-8 sequence.
-  while (i > 0 && i < a.size() && (static_cast<unsigned char>(a[i]) & 0xC0) == 0x80) {
+  while (i > 0 && i < a.size() && utf8::IsContinuation(static_cast<unsigned char>(a[i]))) {
     --i;
   }
   return i;

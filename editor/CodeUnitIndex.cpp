@@ -3,17 +3,15 @@
 
 #include <algorithm>
 
+#include "console/Utf8.h"
+
 namespace pelorin {
 
 namespace {
 
-constexpr bool IsContinuation(unsigned char c) {
-  return (c & 0xC0) == 0x80;
-}
-
 // A lead byte of a 4-byte sequence stands for a character outside the Basic Multilingual Plane.
 constexpr std::int64_t UnitsOf(unsigned char c) {
-  return IsContinuation(c) ? 0 : (c >= 0xF0 ? 2 : 1);
+  return utf8::IsContinuation(c) ? 0 : (c >= 0xF0 ? 2 : 1);
 }
 
 }  // namespace
@@ -23,7 +21,8 @@ std::int64_t CodeUnitIndex::CountUnits(std::string_view bytes) {
   std::int64_t units = 0;
   for (const char ch : bytes) {
     const auto c = static_cast<unsigned char>(ch);
-    units += static_cast<std::int64_t>((c & 0xC0) != 0x80) + static_cast<std::int64_t>(c >= 0xF0);
+    units +=
+        static_cast<std::int64_t>(!utf8::IsContinuation(c)) + static_cast<std::int64_t>(c >= 0xF0);
   }
   return units;
 }
@@ -73,7 +72,7 @@ std::int64_t CodeUnitIndex::PositionOf(std::int64_t units, std::int64_t length) 
   const std::string_view bytes = read_(at, end - at);
   for (const char ch : bytes) {
     const auto c = static_cast<unsigned char>(ch);
-    if (!IsContinuation(c)) {
+    if (!utf8::IsContinuation(c)) {
       if (count >= units || count + UnitsOf(c) > units) {
         return at;
       }

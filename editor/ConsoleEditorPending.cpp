@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/Utf8.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/TextRange.h"
@@ -25,7 +26,7 @@ constexpr std::string_view kHiddenMark = "\xE2\x80\xA2";  // U+2022
 
 std::size_t Characters(std::string_view text) {
   return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return !utf8::IsContinuation(static_cast<unsigned char>(c));
   }));
 }
 
@@ -225,7 +226,7 @@ void ConsoleEditor::EraseHidden() {
     return;
   }
   std::size_t last = secret_.size() - 1;
-  while (last > 0 && (static_cast<unsigned char>(secret_[last]) & 0xC0) == 0x80) {
+  while (last > 0 && utf8::IsContinuation(static_cast<unsigned char>(secret_[last]))) {
     --last;
   }
   std::fill(secret_.begin() + static_cast<std::ptrdiff_t>(last), secret_.end(), '\0');

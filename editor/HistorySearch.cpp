@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "console/CommandHistory.h"
+#include "console/Utf8.h"
 #include "editor/ConsoleEditor.h"
 
 namespace pelorin {
@@ -58,7 +59,7 @@ bool HistorySearch::Key(const QKeyEvent& key) {
     if (text.size() > inputStart_) {
       // Whole characters: back over UTF-8 continuation bytes.
       std::size_t cut = text.size() - 1;
-      while (cut > inputStart_ && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+      while (cut > inputStart_ && utf8::IsContinuation(static_cast<unsigned char>(text[cut]))) {
         --cut;
       }
       editor_.ReplaceInLine(line_, cut, std::string::npos, "");
