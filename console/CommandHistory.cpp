@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "console/AsciiCase.h"
+
 namespace pelorin {
 
 namespace {
@@ -89,12 +91,11 @@ std::optional<std::string> CommandHistory::Newer() {
 }
 
 std::vector<std::string> CommandHistory::Holding(const std::string& text) const {
-  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
   std::vector<std::string> found;
   std::unordered_set<std::string_view> seen;
   for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
     const auto at = std::search(it->begin(), it->end(), text.begin(), text.end(),
-                                [&](char a, char b) { return fold(a) == fold(b); });
+                                [](char a, char b) { return ascii::Lower(a) == ascii::Lower(b); });
     if (at != it->end() || text.empty()) {
       if (seen.insert(*it).second) {
         found.push_back(*it);

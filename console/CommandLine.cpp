@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/CommandLine.h"
 
+#include "console/AsciiCase.h"
+
 namespace pelorin {
 
 namespace {
@@ -78,10 +80,6 @@ std::string ShownPath(std::string_view path) {
 
 namespace {
 
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The line begins with the name (without regard to case for cmd) and then ends, or goes on
 // with one of the bytes in next.
 bool Names(std::string_view line, std::string_view name, Quoting flavour,
@@ -90,7 +88,7 @@ bool Names(std::string_view line, std::string_view name, Quoting flavour,
     return false;
   }
   for (std::size_t i = 0; i < name.size(); ++i) {
-    if (flavour == Quoting::Windows ? Lower(line[i]) != name[i] : line[i] != name[i]) {
+    if (flavour == Quoting::Windows ? ascii::Lower(line[i]) != name[i] : line[i] != name[i]) {
       return false;
     }
   }
@@ -242,7 +240,7 @@ ParsedLine ParseCommandLine(std::string_view line, Quoting flavour) {
   if (cmd && Names(line, "set", flavour)) {
     return VariableBuiltin(LineKind::Set, line, 3, flavour);
   }
-  const auto letter = static_cast<unsigned char>(Lower(line[0]));
+  const auto letter = static_cast<unsigned char>(ascii::Lower(line[0]));
   if (cmd && letter >= 'a' && letter <= 'z' && line.size() >= 2 && line[1] == ':' &&
       (line.size() == 2 || line[2] == ' ')) {
     ParsedLine parsed = FolderBuiltin(LineKind::Drive, line.substr(2), flavour);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <limits>
 
+#include "console/AsciiCase.h"
 #include "console/CdCommand.h"
 #include "console/CommandLine.h"
 #include "console/ConsoleLog.h"
@@ -32,9 +33,7 @@ bool NamesMatch(std::string_view a, std::string_view b) {
   if (PlatformQuoting() == Quoting::Posix) {
     return a == b;
   }
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [&](char x, char y) { return lower(x) == lower(y); });
+  return ascii::EqualIgnoringCase(a, b);
 }
 
 }  // namespace

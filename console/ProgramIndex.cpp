@@ -8,21 +8,13 @@
 #include <system_error>
 #include <thread>
 
+#include "console/AsciiCase.h"
+
 namespace pelorin {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lowered(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), Lower);
-  return out;
-}
 
 std::vector<std::string> Split(std::string_view text, char separator) {
   std::vector<std::string> parts;
@@ -50,7 +42,7 @@ std::vector<std::string> ProgramsOn(const std::string& path, const std::string& 
   const bool cmd = flavour == Quoting::Windows;
   std::vector<std::string> extensions;
   for (const std::string& ext : Split(pathExt, ';')) {
-    extensions.push_back(Lowered(ext));
+    extensions.push_back(ascii::Lowered(ext));
   }
   std::vector<std::string> folders = Split(path, cmd ? ';' : ':');
   if (folders.size() > ProgramIndex::kMaxFolders) {
@@ -73,7 +65,7 @@ std::vector<std::string> ProgramsOn(const std::string& path, const std::string& 
       if (cmd) {
         const std::size_t dot = name.rfind('.');
         if (dot != std::string::npos && dot > 0 &&
-            std::find(extensions.begin(), extensions.end(), Lowered(name.substr(dot))) !=
+            std::find(extensions.begin(), extensions.end(), ascii::Lowered(name.substr(dot))) !=
                 extensions.end()) {
           names.push_back(name.substr(0, dot));
         }
@@ -156,11 +148,11 @@ std::optional<std::vector<std::string>> ProgramIndex::Matching(
     return std::nullopt;
   }
   const bool ignoreCase = flavour_ == Quoting::Windows;
-  const std::string folded = ignoreCase ? Lowered(prefix) : std::string(prefix);
+  const std::string folded = ignoreCase ? ascii::Lowered(prefix) : std::string(prefix);
   std::vector<std::string> found;
   const std::lock_guard<std::mutex> lock(use->mutex);
   for (const std::string& name : use->names) {
-    if (name.size() >= prefix.size() && (ignoreCase ? Lowered(name.substr(0, prefix.size()))
+    if (name.size() >= prefix.size() && (ignoreCase ? ascii::Lowered(name.substr(0, prefix.size()))
                                                     : name.substr(0, prefix.size())) == folded) {
       found.push_back(name);
     }

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "console/AsciiCase.h"
 #include "console/Utf8.h"
 
 namespace pelorin {
@@ -99,12 +100,7 @@ std::string EchoFilter::Filter(std::string_view text) {
 }
 
 bool AsksForSecret(std::string_view line) {
-  std::string lower(line);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
+  std::string lower = ascii::Lowered(line);
   const std::size_t end = lower.find_last_not_of(" \t");
   lower.resize(end == std::string::npos ? 0 : end + 1);
   return lower.ends_with("password:") || lower.find("passphrase") != std::string::npos;

@@ -3,19 +3,17 @@
 
 #include <algorithm>
 
+#include "console/AsciiCase.h"
 #include "console/Utf8.h"
 
 namespace pelorin {
 
 namespace {
 
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::size_t CommonPart(std::string_view a, std::string_view b, bool ignoreCase) {
   std::size_t i = 0;
-  while (i < a.size() && i < b.size() && (ignoreCase ? Lower(a[i]) == Lower(b[i]) : a[i] == b[i])) {
+  while (i < a.size() && i < b.size() &&
+         (ignoreCase ? ascii::Lower(a[i]) == ascii::Lower(b[i]) : a[i] == b[i])) {
     ++i;
   }
   // Whole characters only: never stop inside a UTF-8 sequence.

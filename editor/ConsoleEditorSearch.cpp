@@ -5,6 +5,7 @@
 #include <functional>
 #include <string_view>
 
+#include "console/AsciiCase.h"
 #include "editor/ConsoleEditor.h"
 #include "editor/ConsoleSurface.h"
 #include "editor/FindDialog.h"
@@ -37,15 +38,11 @@ void ConsoleEditor::FindNext() {
 
 namespace {
 
-char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 struct FoldedHash {
-  std::size_t operator()(char c) const { return std::hash<char>()(FoldAscii(c)); }
+  std::size_t operator()(char c) const { return std::hash<char>()(ascii::Lower(c)); }
 };
 struct FoldedEqual {
-  bool operator()(char a, char b) const { return FoldAscii(a) == FoldAscii(b); }
+  bool operator()(char a, char b) const { return ascii::Lower(a) == ascii::Lower(b); }
 };
 
 bool IsAscii(const QByteArray& bytes) {
