@@ -47,13 +47,19 @@ ConsoleSession::ConsoleSession(ConsoleView& view, CaptionSetter setCaption)
                    [this](const TickOutput& output) { myConsole_OutputReceived(output); });
   QObject::connect(&myConsole_, &clsConsole::Complete, &myConsole_,
                    [this](const TickOutput& output) { myConsole_Complete(output); });
-  Completion();  // the programs on PATH are read from the start, for the first Tab
+  RefreshPrograms();  // read from the start, for the first Tab
 }
 
-CompletionSources ConsoleSession::Completion() {
+// The programs on this window's PATH, read again in the background when PATH has changed.
+void ConsoleSession::RefreshPrograms() {
   const CommandEnvironment& env = shell_.Environment();
   programs_.Refresh(env.Get("PATH").value_or(std::string()),
                     env.Get("PATHEXT").value_or(std::string()));
+}
+
+CompletionSources ConsoleSession::Completion() {
+  RefreshPrograms();
+  const CommandEnvironment& env = shell_.Environment();
   CompletionSources sources;
   sources.lookup = env.Lookup();
   sources.variables = [&env](std::string_view prefix) { return env.NamesStartingWith(prefix); };
@@ -160,7 +166,7 @@ void ConsoleSession::Execute(std::string line) {
     const BuiltinResult result = shell_.Run(parsed);
     if (parsed.kind == LineKind::Export || parsed.kind == LineKind::Unset ||
         parsed.kind == LineKind::Set) {
-      Completion();  // a new PATH is read now, not at the next Tab
+      RefreshPrograms();  // a new PATH is read now, not at the next Tab
     }
     const bool cleared = ShowBuiltin(result);
     // A command its condition skips is passed over, and the one behind it is weighed on the

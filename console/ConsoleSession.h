@@ -105,6 +105,7 @@ class ConsoleSession {
   void myConsole_Complete(const TickOutput& output);
   void ShowOutput(const OutputEdits& edits, const TickOutput& output);
   void PassOnTerminalSize();
+  void RefreshPrograms();
 
   void AppendLongPrompt();
   void AppendShortPrompt();

@@ -142,10 +142,7 @@ std::string ConsoleEditor::InputText() const {
   if (hidden_) {
     return secret_;
   }
-  const long length = Send(Sci::SCI_GETLENGTH) - inputStart_;
-  const auto* all =
-      static_cast<const char*>(surface_->SendScintillaPtrResult(Sci::SCI_GETCHARACTERPOINTER));
-  return all ? std::string(all + inputStart_, static_cast<std::size_t>(length)) : std::string();
+  return TextRange(*surface_, inputStart_, Send(Sci::SCI_GETLENGTH));
 }
 
 bool ConsoleEditor::InputHasLineEnd() const {
