@@ -159,12 +159,28 @@ std::string QuoteCompleted(const std::string& value, const CompletionWord& word,
   const std::size_t tilde = !word.tilde ? 0 : value.starts_with("~/") ? 2 : 1;
   const std::size_t lead = std::min(std::max(tilde, word.variableLead), value.size());
   const std::string_view body = std::string_view(value).substr(lead);
-  if (word.quote == '\0' && !NeedsQuotes(body, quoting)) {
+  // A lead that names a variable but holds a blank or the like of its own (my\ dir/$X/) goes in
+  // double quotes with the rest, its references left to expand there.
+  std::string leadText = value.substr(0, lead);
+  std::erase_if(leadText, [](char c) { return c == '$' || c == '{' || c == '}'; });
+  const bool bareLead = tilde > 0 || !NeedsQuotes(leadText, quoting);
+  if (bareLead && word.quote == '\0' && !NeedsQuotes(body, quoting)) {
     return value;
   }
-  const char quote = word.quote != '\0' ? word.quote : '"';
-  std::string out = value.substr(0, lead);
-  out.push_back(quote);
+  const char quote = bareLead && word.quote != '\0' ? word.quote : '"';
+  std::string out;
+  if (bareLead) {
+    out = value.substr(0, lead);
+    out.push_back(quote);
+  } else {
+    out.push_back(quote);
+    for (const char c : std::string_view(value).substr(0, lead)) {
+      if (c == '`' || c == '"' || c == '\\') {
+        out.push_back('\\');
+      }
+      out.push_back(c);
+    }
+  }
   for (const char c : body) {
     if (quoting == Quoting::Posix && quote == '\'' && c == '\'') {
       out += "'\\''";

@@ -134,6 +134,13 @@ TEST_F(FileCompletionTest, PathsInTheWordCompleteInTheirFolder) {
   EXPECT_EQ(withVariables("cd ${W}/a/", kPosix), "${W}/\"a/b c/\"");
   EXPECT_EQ(withVariables("cd '$W/a/", kPosix), "'$W/a/") << "single quotes expand nothing";
   Make({"a/$W/q/"});
+  // A folder part with a blank of its own before the reference: all in double quotes.
+  Make({"my dir/a/b c/"});
+  const VariableLookup relative = [](std::string_view name) -> std::optional<std::string> {
+    return name == "W" ? std::optional<std::string>("a") : std::nullopt;
+  };
+  EXPECT_EQ(CompleteFileName("cd my\\ dir/$W/b", dir_.path(), "", kPosix, {}, relative).replacement,
+            "\"my dir/$W/b c/\"");
   EXPECT_EQ(CompleteFileName("cd a/\\$W/", dir_.path(), "", kPosix, {}, lookup).replacement,
             "\"a/\\$W/q/\"")
       << "an escaped $ is a name's";
