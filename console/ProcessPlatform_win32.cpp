@@ -210,8 +210,10 @@ class Win32ChildProcess final : public ChildProcess {
       }
       const DWORD sleep = std::min<DWORD>(pause, static_cast<DWORD>(left.count()));
       if (wake_ == nullptr) {
-        ::Sleep(sleep);  // no event to be had: a pause that still ends
-      } else if (::WaitForSingleObject(wake_, sleep) == WAIT_OBJECT_0) {
+        ::Sleep(sleep);  // no event to be had: back to the pump, which sees a stop
+        return;
+      }
+      if (::WaitForSingleObject(wake_, sleep) == WAIT_OBJECT_0) {
         return;
       }
       pause = std::min<DWORD>(pause * 2, 16);
@@ -232,8 +234,7 @@ class Win32ChildProcess final : public ChildProcess {
     }
     // Only what fits into the pipe now, so that the write never waits for the command.
     DWORD waiting = 0;
-    if (inputPeek_ != nullptr &&
-        !::PeekNamedPipe(inputPeek_, nullptr, 0, nullptr, &waiting, nullptr)) {
+    if (!::PeekNamedPipe(inputPeek_, nullptr, 0, nullptr, &waiting, nullptr)) {
       waiting = static_cast<DWORD>(kPipeBytes);
     }
     const std::size_t room = kPipeBytes - std::min<std::size_t>(waiting, kPipeBytes);
@@ -259,6 +260,9 @@ class Win32ChildProcess final : public ChildProcess {
   void SetTerminalSize(int, int) override {}
 
   std::string TakeUnreadInput() override {
+    // With no writer left the read below cannot wait, even should someone else take the bytes
+    // between the peek and the read (a program the command left running on this input).
+    CloseIfOpen(input_);
     std::string unread;
     DWORD waiting = 0;
     if (inputPeek_ != nullptr &&
@@ -369,9 +373,15 @@ SysError MakeInputPipe(HANDLE& childRead, HANDLE& writeEnd, HANDLE& peek) {
     return ::GetLastError();
   }
   ::SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
+  // The copy tells how much the command has not read: without it input could not be given
+  // without the risk of waiting, so the start fails.
   HANDLE self = ::GetCurrentProcess();
   if (!::DuplicateHandle(self, childRead, self, &peek, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    peek = nullptr;
+    const SysError rc = ::GetLastError();
+    ::CloseHandle(childRead);
+    ::CloseHandle(writeEnd);
+    childRead = writeEnd = peek = nullptr;
+    return rc;
   }
   return 0;
 }
