@@ -107,8 +107,12 @@ ProgramIndex::~ProgramIndex() = default;
 
 void ProgramIndex::Refresh(const std::string& path, const std::string& pathExt) {
   const std::string key = path + '\n' + pathExt;
-  if (newest_ && newest_->key == key && std::chrono::steady_clock::now() - newest_->at < kFresh) {
-    return;
+  if (newest_ && newest_->key == key) {
+    // Fresh enough, or still being read: a folder that hangs gets one reading, not one a Tab.
+    const std::lock_guard<std::mutex> lock(newest_->mutex);
+    if (!newest_->done || std::chrono::steady_clock::now() - newest_->at < kFresh) {
+      return;
+    }
   }
   auto reading = std::make_shared<Reading>();
   reading->key = key;
@@ -136,8 +140,11 @@ std::optional<std::vector<std::string>> ProgramIndex::Matching(
     std::string_view prefix, std::chrono::milliseconds wait) const {
   std::shared_ptr<Reading> use;
   if (newest_) {
+    // A second reading of the same PATH is not waited for: the list read before serves.
+    const bool known = ready_ && ready_->key == newest_->key;
     std::unique_lock<std::mutex> lock(newest_->mutex);
-    if (newest_->finished.wait_for(lock, wait, [this] { return newest_->done; })) {
+    if (newest_->finished.wait_for(lock, known ? std::chrono::milliseconds(0) : wait,
+                                   [this] { return newest_->done; })) {
       use = newest_;
     }
   }
