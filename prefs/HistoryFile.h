@@ -72,6 +72,8 @@ class HistoryFile {
   // A line for the log, through the Note given.
   void Tell(const std::string& line) const;
   const std::string& Folder() const { return folder_; }
+  // The file was found read-only (and the log told so): adding to it is refused.
+  bool KnownReadOnly() const { return toldReadOnly_; }
 
   // One record as written, line end included, and the commands in a file's text (a last line
   // without its line end counts).

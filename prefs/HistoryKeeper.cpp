@@ -82,7 +82,8 @@ void HistoryKeeper::Run() {
       queue_.pop_front();
       until = stopping_ ? stopBy_ : Clock::now() + HistoryFile::kLockWait;
     }
-    if (const SysError rc = file_.Append(command, until)) {
+    // A read-only history was said once already; its refusals are no news.
+    if (const SysError rc = file_.Append(command, until); rc != 0 && !file_.KnownReadOnly()) {
       file_.Tell("a command was not added to the history file in " + file_.Folder() + ": " +
                  (HistoryFile::IsLockBusy(rc) ? "its lock was held elsewhere for longer than 0.5 s"
                                               : Reason(rc)));

@@ -348,6 +348,12 @@ TEST_F(HistoryFileTest, AReadOnlyHistoryIsReadAndNeverWrittenOrReplaced) {
   std::ifstream in(path, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), records);
   EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read);
+  {
+    HistoryKeeper keeper(HistoryFile(Folder(), 10, Noted()), [](Strings) {});
+    keeper.Append("new");
+    keeper.Append("newer");
+  }
+  EXPECT_EQ(NotesHolding("was not added"), 0u) << "said as read-only, not once a command";
 }
 
 // The keeper's thread does every wait: the window hands it commands and goes on at once. The
