@@ -518,6 +518,11 @@ void ConsoleEditor::SetDesktopColours(bool on) {
 }
 
 void ConsoleEditor::UsePalette(const SurfacePalette& next) {
+  // A palette change that changes none of the colours (Qt tells of several in a row) would start
+  // a recolouring over, leaving what the first had not reached yet in the old colours.
+  if (next == palette_) {
+    return;
+  }
   const SurfacePalette before = palette_;
   palette_ = next;
   ApplyPalette(*surface_, palette_);

@@ -80,6 +80,7 @@ void ConsoleEditor::Clear() {
     Send(QsciScintillaBase::SCI_CLEARALL);
     Send(QsciScintillaBase::SCI_MARKERDELETEALL, static_cast<uintptr_t>(-1));
   }
+  delete recolouring_;  // nothing left to recolour; what comes now has the colours of now
   highlightLine_ = -1;
   inputStart_ = -1;
   hidden_ = false;

@@ -35,6 +35,7 @@ struct SurfacePalette {
   std::uint32_t markBack = 0x3D7CF0;
   QColor selectionText, selectionBack;  // the desktop's; QScintilla's own when invalid
   double minContrast = 3.0;
+  friend bool operator==(const SurfacePalette&, const SurfacePalette&) = default;
 };
 
 SurfacePalette OwnPalette();
