@@ -44,4 +44,8 @@ SysError MakePipe(int ends[2]);
 
 void CloseFd(int& fd);
 
+// Moves a descriptor on 0, 1 or 2 (this process started with its standard streams closed) above
+// them, close-on-exec; on failure fd is left as it was.
+SysError MoveAboveStdio(int& fd);
+
 }  // namespace pelorin::posix

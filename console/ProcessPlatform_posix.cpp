@@ -33,8 +33,6 @@ void CloseFd(int& fd) {
   }
 }
 
-namespace {
-
 // A pipe end must not land on 0, 1 or 2 (possible when this process was started with them
 // closed): the child's dup2 onto those numbers would then overwrite one pipe with the other.
 SysError MoveAboveStdio(int& fd) {
@@ -50,7 +48,7 @@ SysError MoveAboveStdio(int& fd) {
   return 0;
 }
 
-}  // namespace
+namespace {}  // namespace
 
 // A pipe whose ends are closed on exec, so that a child gets only the ends it is given by dup2.
 SysError MakePipe(int ends[2]) {

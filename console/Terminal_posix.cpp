@@ -28,13 +28,9 @@ SysError OpenTerminal(int& master, std::string& slavePath, int columns, int rows
     CloseFd(master);
     return rc;
   }
-  if (master <= 2) {  // this process was started with its standard streams closed
-    const int moved = ::fcntl(master, F_DUPFD_CLOEXEC, 3);
-    ::close(master);
-    master = moved;
-    if (master < 0) {
-      return static_cast<SysError>(errno);
-    }
+  if (const SysError rc = MoveAboveStdio(master)) {
+    CloseFd(master);
+    return rc;
   }
   slavePath = name;
   // On Linux the terminal's settings are reached through the master side as well.
