@@ -27,10 +27,7 @@ std::string CdPath(std::string_view argument, Quoting quoting, std::string_view 
 }
 
 std::string CdFailureText(SysError code) {
-  std::string text = IsMissingPath(code) ? std::string() : ApiErrorText(code);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-    text.pop_back();
-  }
+  const std::string text = IsMissingPath(code) ? std::string() : ApiErrorLine(code);
   return text.empty() ? ": Path not found" : ": " + text;
 }
 

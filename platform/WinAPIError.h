@@ -13,4 +13,13 @@ namespace pelorin {
 // Empty when the system has no text for the code.
 std::string ApiErrorText(std::uint32_t code);
 
+// The same text without its line end, for use within a line of one's own.
+inline std::string ApiErrorLine(std::uint32_t code) {
+  std::string text = ApiErrorText(code);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+    text.pop_back();
+  }
+  return text;
+}
+
 }  // namespace pelorin

@@ -13,10 +13,7 @@ using Clock = HistoryFile::Clock;
 
 // The system's text for a code, without its line end.
 std::string Reason(SysError code) {
-  std::string text = ApiErrorText(code);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-    text.pop_back();
-  }
+  const std::string text = ApiErrorLine(code);
   return text.empty() ? "system error " + std::to_string(code) : text;
 }
 
