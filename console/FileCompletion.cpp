@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "console/PathText.h"
 #include "console/ShellWords.h"
 
 namespace pelorin {
@@ -12,15 +13,6 @@ namespace pelorin {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path PathOf(std::string_view utf8) {
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string s = path.u8string();
-  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
-}
 
 // The code point at text[i], moving i past it; a byte that starts no character stands for
 // itself.

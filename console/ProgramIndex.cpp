@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "console/AsciiCase.h"
+#include "console/PathText.h"
 
 namespace pelorin {
 
@@ -30,11 +31,6 @@ std::vector<std::string> Split(std::string_view text, char separator) {
   return parts;
 }
 
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string s = path.u8string();
-  return std::string(s.begin(), s.end());
-}
-
 }  // namespace
 
 std::vector<std::string> ProgramsOn(const std::string& path, const std::string& pathExt,
@@ -52,8 +48,8 @@ std::vector<std::string> ProgramsOn(const std::string& path, const std::string& 
   for (const std::string& folder : folders) {
     std::error_code ec;
     std::size_t seen = 0;
-    for (fs::directory_iterator it(fs::path(std::u8string(folder.begin(), folder.end())),
-                                   fs::directory_options::skip_permission_denied, ec);
+    for (fs::directory_iterator it(PathOf(folder), fs::directory_options::skip_permission_denied,
+                                   ec);
          !ec && it != fs::directory_iterator() && seen < ProgramIndex::kMaxPerFolder;
          it.increment(ec), ++seen) {
       std::error_code statError;

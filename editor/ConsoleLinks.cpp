@@ -10,25 +10,13 @@
 
 #include "console/CommandLine.h"
 #include "console/ConsoleSession.h"
+#include "console/PathText.h"
 #include "editor/ConsoleEditor.h"
 #include "platform/Directory.h"
 
 namespace pelorin {
 
-namespace {
-
 namespace fs = std::filesystem;
-
-fs::path PathOf(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string s = path.u8string();
-  return std::string(s.begin(), s.end());
-}
-
-}  // namespace
 
 ConsoleLinks::ConsoleLinks(ConsoleEditor& editor, ConsoleSession& session)
     : editor_(editor), session_(session) {}
@@ -44,12 +32,15 @@ std::string ConsoleLinks::Resolve(const std::string& path) const {
 
 std::optional<LinkSpan> ConsoleLinks::Find(int line, std::size_t byte) {
   const std::string text = editor_.LineText(line);
-  if (line == lastLine_ && text == lastText_ && last_ &&
-      (byte >= last_->begin && byte < last_->end)) {
+  // The same word asks the disk once while the pointer stays on it, a word that is no link too
+  // (with Ctrl held the key repeats, and every repeat asks again).
+  if (line == lastLine_ && text == lastText_ &&
+      (last_ ? byte >= last_->begin && byte < last_->end : byte == lastByte_)) {
     return last_;
   }
   lastLine_ = line;
   lastText_ = text;
+  lastByte_ = byte;
   last_ = FindLink(text, byte, [this](const std::string& path) {
     std::error_code ec;
     return fs::exists(PathOf(Resolve(path)), ec);

@@ -38,6 +38,7 @@ class ConsoleLinks {
   int lastLine_ = -1;
   std::string lastText_;
   std::optional<LinkSpan> last_;
+  std::size_t lastByte_ = 0;  // where it was looked up
 };
 
 }  // namespace pelorin
