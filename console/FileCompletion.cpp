@@ -57,7 +57,8 @@ char32_t Fold(char32_t c) {
   return c;
 }
 
-// How many bytes of a the two share from their start, whole characters only.
+}  // namespace
+
 std::size_t CommonBytes(std::string_view a, std::string_view b, bool ignoreCase) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
@@ -71,6 +72,8 @@ std::size_t CommonBytes(std::string_view a, std::string_view b, bool ignoreCase)
   }
   return i;
 }
+
+namespace {
 
 std::string Folded(std::string_view text) {
   std::string out;

@@ -62,6 +62,10 @@ FileCompletion CompleteFileName(std::string_view beforeCaret, const std::string&
                                 const CompletionLimits& limits = {},
                                 const VariableLookup& lookup = {});
 
+// How many bytes of a the two share from their start, whole characters only; ignoreCase: letters
+// of the scripts names are most often written in (Latin, Greek, Cyrillic) match either case.
+std::size_t CommonBytes(std::string_view a, std::string_view b, bool ignoreCase);
+
 // The word the caret ends, as completion reads it with the interpreter's quoting.
 struct CompletionWord {
   std::size_t start = 0;  // where it begins in the text

@@ -3,25 +3,9 @@
 
 #include <algorithm>
 
-#include "console/AsciiCase.h"
-#include "console/Utf8.h"
-
 namespace pelorin {
 
 namespace {
-
-std::size_t CommonPart(std::string_view a, std::string_view b, bool ignoreCase) {
-  std::size_t i = 0;
-  while (i < a.size() && i < b.size() &&
-         (ignoreCase ? ascii::Lower(a[i]) == ascii::Lower(b[i]) : a[i] == b[i])) {
-    ++i;
-  }
-  // Whole characters only: never stop inside a UTF-8 sequence.
-  while (i > 0 && i < a.size() && utf8::IsContinuation(static_cast<unsigned char>(a[i]))) {
-    --i;
-  }
-  return i;
-}
 
 bool NameByte(char c) {
   return c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -45,7 +29,7 @@ FileCompletion FromNames(const CompletionWord& word, std::string_view raw, std::
   }
   std::size_t common = names.front().size();
   for (const std::string& name : names) {
-    common = std::min(common, CommonPart(names.front(), name, ignoreCase));
+    common = std::min(common, CommonBytes(names.front(), name, ignoreCase));
   }
   if (common > typed.size()) {
     // The typed part stays as typed (its case too); what all names share is added behind it.
