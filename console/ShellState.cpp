@@ -89,7 +89,8 @@ BuiltinResult ShellState::Cd(const ParsedLine& line) {
   if (path.empty() && cmd) {
     return Said(ShownPath(calls_.current()), true);  // cmd's cd alone (or cd /d) says where
   }
-  if (line.kind == LineKind::BareCd) {
+  // With sh an argument that expands to nothing is no argument (cd $UNSET goes home).
+  if (line.kind == LineKind::BareCd || path.empty()) {
     const std::string home = Home();
     return home.empty() ? Said("cd: HOME is not set", false) : ChangeTo(home, false);
   }

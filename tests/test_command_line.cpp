@@ -293,6 +293,9 @@ TEST(ShellState, ShKeepsThePreviousFolderTheStackAndTheVariables) {
   EXPECT_EQ(run("export D=sub"), "");
   EXPECT_EQ(run("cd $D"), "");
   EXPECT_EQ(fs.current, "/home/me/sub");
+  EXPECT_EQ(run("cd $UNSET"), "") << "a word that expands to nothing is gone, as in sh";
+  EXPECT_EQ(fs.current, "/home/me");
+  EXPECT_EQ(run("cd $D"), "");
   EXPECT_EQ(run("export HOME='/srv/a b'"), "");
   EXPECT_EQ(run("cd ~"), "");
   EXPECT_EQ(fs.current, "/srv/a b");
