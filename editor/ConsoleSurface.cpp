@@ -255,13 +255,8 @@ void ConsoleSurface::keyPressEvent(QKeyEvent* e) {
     return;
   }
   if (sink_ &&
-      sink_->TypedKey(e->key(), static_cast<int>(e->modifiers()), e->text().toStdString())) {
-    e->accept();  // the owner took the key
-    RefreshNumberMargin();
-    sink_->AfterKey();
-    return;
-  }
-  if (sink_ && (sink_->BeforeKey() || sink_->InputKey(*e))) {
+      (sink_->TypedKey(e->key(), static_cast<int>(e->modifiers()), e->text().toStdString()) ||
+       sink_->BeforeKey() || sink_->InputKey(*e))) {
     e->accept();  // the owner took the key
     RefreshNumberMargin();
     sink_->AfterKey();
