@@ -163,8 +163,9 @@ BuiltinResult ShellState::Export(const std::string& argument) {
   for (const std::string_view word : words) {
     const std::size_t eq = word.find('=');
     if (eq != std::string_view::npos) {
-      assignments.emplace_back(word.substr(0, eq),
-                               ReadWord(word.substr(eq + 1), flavour_, environment_.Lookup()));
+      assignments.emplace_back(
+          word.substr(0, eq),
+          ReadAssignedValue(word.substr(eq + 1), flavour_, environment_.Lookup(), Home()));
     }
   }
   for (const auto& [name, value] : assignments) {

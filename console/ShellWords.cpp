@@ -120,4 +120,40 @@ std::string ReadWord(std::string_view word, Quoting quoting, const VariableLooku
   return value;
 }
 
+std::string ReadAssignedValue(std::string_view typed, Quoting quoting, const VariableLookup& lookup,
+                              std::string_view home) {
+  if (quoting != Quoting::Posix || home.empty()) {
+    return ReadWord(typed, quoting, lookup);
+  }
+  // Unquoted colons part the value; no quote spans one, so each part reads on its own.
+  const std::vector<CharRole> roles = ReadQuoting(typed, quoting);
+  std::string value;
+  std::size_t start = 0;
+  char open = '\0';
+  bool escaped = false;
+  for (std::size_t i = 0; i <= typed.size(); ++i) {
+    if (i < typed.size()) {
+      const bool wasEscaped = escaped;
+      escaped = roles[i] == CharRole::Escape;
+      if (roles[i] == CharRole::Quote) {
+        open = open == '\0' ? typed[i] : '\0';
+      }
+      if (typed[i] != ':' || open != '\0' || wasEscaped || roles[i] != CharRole::Text) {
+        continue;
+      }
+    }
+    const std::string_view part = typed.substr(start, i - start);
+    if (part == "~" || part.starts_with("~/")) {
+      value.append(home).append(ReadWord(part.substr(1), quoting, lookup));
+    } else {
+      value.append(ReadWord(part, quoting, lookup));
+    }
+    if (i < typed.size()) {
+      value.push_back(':');
+    }
+    start = i + 1;
+  }
+  return value;
+}
+
 }  // namespace pelorin

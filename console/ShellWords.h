@@ -23,6 +23,12 @@ std::vector<std::string_view> SplitWords(std::string_view text, Quoting quoting)
 // empty: nothing is expanded.
 std::string ReadWord(std::string_view word, Quoting quoting, const VariableLookup& lookup);
 
+// sh: the value of NAME=value as an assignment reads it: ReadWord, and a bare ~ at the start or
+// after an unquoted colon, alone or before a slash, is home (PATH=~/bin:~/.local/bin). A tilde
+// quoted or escaped, ~user, or any tilde while home is empty stays as typed.
+std::string ReadAssignedValue(std::string_view typed, Quoting quoting, const VariableLookup& lookup,
+                              std::string_view home);
+
 // cmd's %NAME% expansion alone.
 std::string ExpandPercent(std::string_view text, const VariableLookup& lookup);
 // sh's $NAME and ${NAME} expansion alone, in text already read (no quotes left to honour).

@@ -299,10 +299,18 @@ TEST(ShellState, ShKeepsThePreviousFolderTheStackAndTheVariables) {
   EXPECT_EQ(run("export HOME='/srv/a b'"), "");
   EXPECT_EQ(run("cd ~"), "");
   EXPECT_EQ(fs.current, "/srv/a b");
+  // A bare tilde of an assignment is home at the value's start and after each unquoted colon.
+  EXPECT_EQ(run("export P=~/bin:~:'~'/x:\\~:a~:~me:$D:'a:~' Q=\"~/x\""), "");
+  EXPECT_EQ(std::pair(shell.Environment().Get("P"), shell.Environment().Get("Q")),
+            std::pair(std::optional<std::string>("/srv/a b/bin:/srv/a b:~/x:~:a~:~me:sub:a:~"),
+                      std::optional<std::string>("~/x")));
   EXPECT_EQ(run("cd nope"), "!nope: Path not found");
   EXPECT_EQ(fs.current, "/srv/a b");
   EXPECT_EQ(run("unset HOME"), "");
   EXPECT_EQ(run("cd"), "!cd: HOME is not set");
+  EXPECT_EQ(run("export P=~/bin"), "");
+  EXPECT_EQ(shell.Environment().Get("P"), "~/bin");
+  EXPECT_EQ(run("unset P Q"), "");
 
   // The stack: pushd keeps the folder it leaves, pushd alone swaps, popd goes back.
   EXPECT_EQ(run("pushd"), "!pushd: no other folder");
