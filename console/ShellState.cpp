@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/ShellState.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "console/CdCommand.h"
@@ -89,7 +90,14 @@ BuiltinResult ShellState::Cd(const ParsedLine& line) {
   if (path.empty() && cmd) {
     return Said(ShownPath(calls_.current()), true);  // cmd's cd alone (or cd /d) says where
   }
-  // With sh an argument that expands to nothing is no argument (cd $UNSET goes home).
+  // With sh an argument that expands to nothing is no argument (cd $UNSET goes home), but a
+  // quoted empty one is an argument naming no folder: cd "" stays where it is, as sh does.
+  if (path.empty() && line.kind != LineKind::BareCd) {
+    const std::vector<CharRole> roles = ReadQuoting(line.argument, flavour_);
+    if (std::find(roles.begin(), roles.end(), CharRole::Quote) != roles.end()) {
+      return {};
+    }
+  }
   if (line.kind == LineKind::BareCd || path.empty()) {
     const std::string home = Home();
     return home.empty() ? Said("cd: HOME is not set", false) : ChangeTo(home, false);

@@ -293,6 +293,10 @@ TEST(ShellState, ShKeepsThePreviousFolderTheStackAndTheVariables) {
   EXPECT_EQ(run("export D=sub"), "");
   EXPECT_EQ(run("cd $D"), "");
   EXPECT_EQ(fs.current, "/home/me/sub");
+  for (const char* quoted : {"cd \"\"", "cd ''", "cd \"$UNSET\""}) {
+    EXPECT_EQ(run(quoted), "");
+    EXPECT_EQ(fs.current, "/home/me/sub") << quoted << ": an empty argument stays, as in sh";
+  }
   EXPECT_EQ(run("cd $UNSET"), "") << "a word that expands to nothing is gone, as in sh";
   EXPECT_EQ(fs.current, "/home/me");
   EXPECT_EQ(run("cd $D"), "");
