@@ -36,12 +36,13 @@ struct OutputChunk {
 // UTF-8 (ProcessPlatform_win32.cpp); cmd runs the line exactly as typed. POSIX: program is
 // $SHELL, or /bin/sh when unset or empty, switchText "-c", and the argument vector is
 // {program, switchText, line}.
-// environment: the child's whole environment as NAME=value entries; empty, this process's own.
+// environment: the child's whole environment as NAME=value entries, none at all when empty;
+// absent, this process's own.
 struct InterpreterCommand {
   std::string program;
   std::string switchText;
   std::string line;
-  std::vector<std::string> environment = {};
+  std::optional<std::vector<std::string>> environment = std::nullopt;
   int columns = 0;  // the terminal's size where the command gets one; 0: the default
   int rows = 0;
 };

@@ -470,16 +470,18 @@ SysError StartChildProcess(const InterpreterCommand& command,
   // fit for a terminal that draws no screens.
   std::vector<char*> own;
   char** base = environ;
-  if (!command.environment.empty()) {
-    for (const std::string& entry : command.environment) {
+  if (command.environment) {
+    for (const std::string& entry : *command.environment) {
       own.push_back(const_cast<char*>(entry.c_str()));
     }
     own.push_back(nullptr);
     base = own.data();
   }
-  const std::vector<std::string>& env =
-      terminal ? posix::TerminalEnvironment(base) : command.environment;
-  const SysError rc = Spawn(pid, args, actions, !led, env.empty() ? nullptr : &env);
+  std::optional<std::vector<std::string>> env = command.environment;
+  if (terminal) {
+    env = posix::TerminalEnvironment(base);
+  }
+  const SysError rc = Spawn(pid, args, actions, !led, env ? &*env : nullptr);
   // Only the child holds the write ends now, so the pipes report end of data once it (and
   // whatever inherited them from it) has closed them.
   CloseFd(out[1]);
@@ -502,7 +504,7 @@ SysError StartDetached(const InterpreterCommand& command) {
   ::posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
   const SysError rc = Spawn(pid, InterpreterArgs(command), actions, true,
-                            command.environment.empty() ? nullptr : &command.environment);
+                            command.environment ? &*command.environment : nullptr);
   if (rc == 0) {
     ReapInBackground(pid);
   }

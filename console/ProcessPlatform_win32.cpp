@@ -75,15 +75,15 @@ std::wstring CommandLineOf(const InterpreterCommand& command) {
 }
 
 // The child's environment block when the command has an environment of its own (empty: this
-// process's): UTF-16 entries sorted by name without regard to case, as Windows wants them, with
-// this process's hidden per-drive folders ("=C:=C:\Work") kept, so the command starts where
-// this process is on every drive.
+// process's; never empty when the command has one, even of no entries): UTF-16 entries sorted by
+// name without regard to case, as Windows wants them, with this process's hidden per-drive folders
+// ("=C:=C:\Work") kept, so the command starts where this process is on every drive.
 std::wstring EnvironmentBlockOf(const InterpreterCommand& command) {
-  if (command.environment.empty()) {
+  if (!command.environment) {
     return std::wstring();
   }
   std::vector<std::wstring> entries;
-  for (const std::string& entry : command.environment) {
+  for (const std::string& entry : *command.environment) {
     entries.push_back(win::Widen(entry));
   }
   if (wchar_t* own = ::GetEnvironmentStringsW()) {

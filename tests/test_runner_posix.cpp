@@ -354,11 +354,13 @@ TEST(RealChildren, AChildGetsTheGivenEnvironmentAndTheRunnerSaysHowItEnded) {
     }
     return all;
   };
-  const auto [out, given] = run({"/bin/sh",
-                                 "-c",
-                                 "echo \"[$PELORIN_X][$HOME]\"; exit 7",
-                                 {"PELORIN_X=a  b", "PATH=/usr/bin:/bin"}});
+  const auto [out, given] = run({"/bin/sh", "-c", "echo \"[$PELORIN_X][$HOME]\"; exit 7",
+                                 std::vector<std::string>{"PELORIN_X=a  b", "PATH=/usr/bin:/bin"}});
   EXPECT_EQ(out, "[a  b][]\n") << "the whole environment is the one given";
+  test::ScopedEnv own("PELORIN_X", "inherited");
+  EXPECT_EQ(run({"/bin/sh", "-c", "echo \"[$PELORIN_X]\"", std::vector<std::string>{}}).first,
+            "[]\n")
+      << "an environment of no entries is none, not this process's";
   EXPECT_EQ(given.exit, (ExitStatus{false, 7}));
   EXPECT_EQ(run({"/bin/sh", "-c", "kill -KILL $$"}).second.exit, (ExitStatus{true, 9}));
   EXPECT_EQ(run({"/bin/sh", "-c", "exit 0"}).second.exit, (ExitStatus{false, 0}));
