@@ -178,7 +178,8 @@ void CommandRunner::Decode(std::vector<OutputChunk>& chunks, TickOutput& output)
   for (OutputChunk& chunk : chunks) {
     const int i = chunk.stream == Stream::Out ? 0 : 1;
     std::string text = overstrike_[i].Filter(decoders_[i]->Decode(chunk.bytes));
-    if (chunk.stream == Stream::Out) {
+    // A read that ended inside a character decodes to nothing yet; an echo held stays held.
+    if (chunk.stream == Stream::Out && !text.empty()) {
       text = echo_.Filter(text);
     }
     output.Add(chunk.stream, std::move(text));

@@ -314,6 +314,15 @@ TEST_F(RunnerRules, TheEchoOfALineIsShownOnceAndProgramOutputIsLeftAlone) {
   script.Add(Stream::Out, "never\n");
   AllRead();
   EXPECT_EQ(runner_.Tick().output.Text(Stream::Out), "never\n");
+  // A read that ends inside a character decodes to nothing yet: the echo held stays held.
+  runner_.SendInput("a\xE2\x82\xAC\n");
+  std::string shown;
+  for (const char* bytes : {"a\xE2", "\x82", "\xAC\r\n"}) {
+    script.Add(Stream::Out, bytes);
+    AllRead();
+    shown += runner_.Tick().output.Text(Stream::Out);
+  }
+  EXPECT_EQ(shown, "");
 }
 
 TEST_F(RunnerRules, InputNoOneReadsIsKeptAndSaidOnceAndNothingGoesToTheNextRun) {
