@@ -18,6 +18,9 @@ export WINEPREFIX
 export WINEDEBUG=-all
 # No .NET or HTML engine: wineboot would offer to install them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine keeps Windows names on the Linux file system in the locale's character set: a bare
+# environment (C, ASCII) could not hold the names outside ASCII that the tests make.
+export LC_ALL=C.UTF-8
 
 began=$SECONDS
 cleanup() {
