@@ -166,6 +166,17 @@ BuiltinResult ShellState::Export(const std::string& argument) {
       return Said("export: " + std::string(word) + ": not a valid name", false);
     }
   }
+  // What only the interpreter can work out is refused rather than kept as typed.
+  for (const std::string_view word : words) {
+    const std::size_t eq = word.find('=');
+    const std::string_view unread = eq == std::string_view::npos
+                                        ? std::string_view()
+                                        : UnreadExpansion(word.substr(eq + 1), flavour_);
+    if (!unread.empty()) {
+      return Said("export: " + std::string(unread) + ": only $NAME and ${NAME} are expanded here",
+                  false);
+    }
+  }
   // Every value is read with the variables as they were before this line, as sh does.
   std::vector<std::pair<std::string, std::string>> assignments;
   for (const std::string_view word : words) {

@@ -120,6 +120,35 @@ std::string ReadWord(std::string_view word, Quoting quoting, const VariableLooku
   return value;
 }
 
+std::string_view UnreadExpansion(std::string_view word, Quoting quoting) {
+  if (quoting != Quoting::Posix) {
+    return {};
+  }
+  static constexpr std::string_view kAfterDollar = "({0123456789?$!#*@-";
+  const std::vector<CharRole> roles = ReadQuoting(word, quoting);
+  char open = '\0';
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (roles[i] == CharRole::Quote) {
+      open = open == '\0' ? word[i] : '\0';
+      continue;
+    }
+    if (roles[i] == CharRole::Escape) {
+      ++i;
+      continue;
+    }
+    if (open == '\'') {
+      continue;
+    }
+    std::string_view name;
+    const bool reference = word[i] == '$' && Reference(word, i, name) > 0;
+    if (word[i] == '`' || (word[i] == '$' && !reference && i + 1 < word.size() &&
+                           kAfterDollar.find(word[i + 1]) != std::string_view::npos)) {
+      return word.substr(i);
+    }
+  }
+  return {};
+}
+
 std::string ReadAssignedValue(std::string_view typed, Quoting quoting, const VariableLookup& lookup,
                               std::string_view home) {
   if (quoting != Quoting::Posix || home.empty()) {

@@ -29,6 +29,11 @@ std::string ReadWord(std::string_view word, Quoting quoting, const VariableLooku
 std::string ReadAssignedValue(std::string_view typed, Quoting quoting, const VariableLookup& lookup,
                               std::string_view home);
 
+// sh: where word asks for more than ReadWord does (a command substitution, arithmetic, a
+// parameter with an operator or a special one such as $1 or $?), the rest of the word from
+// there; empty when ReadWord reads all of it as sh would.
+std::string_view UnreadExpansion(std::string_view word, Quoting quoting);
+
 // cmd's %NAME% expansion alone.
 std::string ExpandPercent(std::string_view text, const VariableLookup& lookup);
 // sh's $NAME and ${NAME} expansion alone, in text already read (no quotes left to honour).

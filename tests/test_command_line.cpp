@@ -339,6 +339,19 @@ TEST(ShellState, ShKeepsThePreviousFolderTheStackAndTheVariables) {
   EXPECT_EQ(std::tuple(env.Get("A"), env.Get("B"), env.Get("C"), env.Get("E")),
             std::tuple(std::optional<std::string>("1"), std::optional<std::string>(""),
                        std::optional<std::string>("x  y"), std::optional<std::string>()));
+  // What only the interpreter can work out is refused and changes nothing; quoted or escaped,
+  // or a $ before nothing sh expands, it is text.
+  for (const char* unread : {"$(pwd)/x", "`pwd`", "${A:-y}", "$((1+2))", "$1", "$?"}) {
+    EXPECT_EQ(run(("export A=2 V=\"" + std::string(unread) + "\"").c_str()),
+              "!export: " + std::string(unread) + "\": only $NAME and ${NAME} are expanded here");
+    EXPECT_EQ(std::pair(env.Get("A"), env.Get("V")),
+              std::pair(std::optional<std::string>("1"), std::optional<std::string>()));
+  }
+  EXPECT_EQ(run("export V='$(pwd)'\\`x\\` W=a$/b$"), "");
+  EXPECT_EQ(
+      std::pair(env.Get("V"), env.Get("W")),
+      std::pair(std::optional<std::string>("$(pwd)`x`"), std::optional<std::string>("a$/b$")));
+  EXPECT_EQ(run("unset V W"), "");
   EXPECT_EQ(run("unset A b-c"), "!unset: b-c: not a valid name");
   EXPECT_EQ(env.Get("A"), "1");
   EXPECT_EQ(run("unset A C"), "");
