@@ -28,14 +28,8 @@ class HandleAccessible : public QAccessibleWidget, public QAccessibleValueInterf
   }
   QVariant currentValue() const override { return Splitter().Position(); }
   void setCurrentValue(const QVariant& value) override { Handle()->MoveTo(value.toInt()); }
-  QVariant maximumValue() const override {
-    const QWidget* container = Splitter().Container();
-    const int extent = Splitter().Orientation() == cSplitter::OrientationVertical
-                           ? container->width()
-                           : container->height();
-    return std::max(0, extent - Splitter().SplitterSize());
-  }
-  QVariant minimumValue() const override { return 0; }
+  QVariant maximumValue() const override { return Handle()->MaximumPosition(); }
+  QVariant minimumValue() const override { return Handle()->MinimumPosition(); }
   QVariant minimumStepSize() const override { return SplitterHandle::kStep; }
 
  private:
@@ -91,6 +85,21 @@ void SplitterHandle::MoveTo(int position) {
     QAccessibleValueChangeEvent event(this, splitter_.Position());
     QAccessible::updateAccessibility(&event);
   }
+}
+
+int SplitterHandle::MinimumPosition() const {
+  return splitter_.Container() == nullptr ? 0 : std::max(0, splitter_.Clamped(0));
+}
+
+int SplitterHandle::MaximumPosition() const {
+  const QWidget* container = splitter_.Container();
+  if (container == nullptr) {
+    return 0;
+  }
+  const long long extent = splitter_.Orientation() == cSplitter::OrientationVertical
+                               ? container->width()
+                               : container->height();
+  return std::max(0, splitter_.Clamped(extent - splitter_.SplitterSize()));
 }
 
 void SplitterHandle::Step(int pixels) {

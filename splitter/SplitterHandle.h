@@ -31,6 +31,9 @@ class SplitterHandle : public QWidget {
   // technologies the new position.
   void Step(int pixels);
   void MoveTo(int position);
+  // The range the bar can reach: the container's, narrowed by the panes' limits.
+  int MinimumPosition() const;
+  int MaximumPosition() const;
 
   // For QAccessible::installFactory: the interface of every SplitterHandle.
   static QAccessibleInterface* Factory(const QString& className, QObject* object);

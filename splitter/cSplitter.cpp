@@ -181,27 +181,31 @@ int cSplitter::Extent() const {
 // Order matters: each later step can undo an earlier one, so the minimums win over the maximums
 // and, when the container is too small for both, panel 1 keeps its minimum.
 void cSplitter::ClampPosition() {
-  if (container_ == nullptr) {
-    return;  // nothing to measure against yet
+  if (container_ != nullptr) {  // else nothing to measure against yet
+    position_ = Clamped(position_);
   }
+}
+
+int cSplitter::Clamped(long long position) const {
   const long long extent = Extent();
   const long long size = splitterSize_;
   const int max1 = maximum_[0];
   const int max2 = maximum_[1];
   const int min1 = minimum_[0];
   const int min2 = minimum_[1];
-  if (max2 > 0 && extent - position_ - size > max2) {
-    position_ = Saturate(extent - max2 - size);
+  if (max2 > 0 && extent - position - size > max2) {
+    position = Saturate(extent - max2 - size);
   }
-  if (max1 > 0 && position_ > max1) {
-    position_ = max1;
+  if (max1 > 0 && position > max1) {
+    position = max1;
   }
-  if (min2 > 0 && extent - position_ - size < min2) {
-    position_ = Saturate(extent - min2 - size);
+  if (min2 > 0 && extent - position - size < min2) {
+    position = Saturate(extent - min2 - size);
   }
-  if (min1 > 0 && position_ < min1) {
-    position_ = min1;
+  if (min1 > 0 && position < min1) {
+    position = min1;
   }
+  return Saturate(position);
 }
 
 void cSplitter::UpdateProportion() {

@@ -173,6 +173,9 @@ TEST(SplitterHandle, FollowsTheBarLetsTheMouseThroughAndMovesItWithinItsLimits) 
       QAccessible::queryAccessibleInterface(&handle)->valueInterface();
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(value->currentValue().toInt(), 588);
+  EXPECT_EQ(std::pair(value->minimumValue().toInt(), value->maximumValue().toInt()),
+            std::pair(8, 588))
+      << "the range read is the one the panes' limits leave";
   value->setCurrentValue(300);
   EXPECT_EQ(rig.left->width(), 300);
 }
