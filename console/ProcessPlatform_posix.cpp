@@ -48,8 +48,6 @@ SysError MoveAboveStdio(int& fd) {
   return 0;
 }
 
-namespace {}  // namespace
-
 // A pipe whose ends are closed on exec, so that a child gets only the ends it is given by dup2.
 SysError MakePipe(int ends[2]) {
   if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -466,22 +464,15 @@ SysError StartChildProcess(const InterpreterCommand& command,
     args.insert(args.begin(), {helper, "lead", file});
   }
   pid_t pid = 0;
-  // The command's own environment when it has one, else this process's; with a terminal, made
-  // fit for a terminal that draws no screens.
-  std::vector<char*> own;
-  char** base = environ;
-  if (command.environment) {
-    for (const std::string& entry : *command.environment) {
-      own.push_back(const_cast<char*>(entry.c_str()));
-    }
-    own.push_back(nullptr);
-    base = own.data();
-  }
-  std::optional<std::vector<std::string>> env = command.environment;
+  // The command's own environment when it has one, else this process's (null); with a terminal,
+  // made fit for a terminal that draws no screens.
+  const std::vector<std::string>* env = command.environment ? &*command.environment : nullptr;
+  std::vector<std::string> terminalEnv;
   if (terminal) {
-    env = posix::TerminalEnvironment(base);
+    terminalEnv = posix::TerminalEnvironment(env);
+    env = &terminalEnv;
   }
-  const SysError rc = Spawn(pid, args, actions, !led, env ? &*env : nullptr);
+  const SysError rc = Spawn(pid, args, actions, !led, env);
   // Only the child holds the write ends now, so the pipes report end of data once it (and
   // whatever inherited them from it) has closed them.
   CloseFd(out[1]);

@@ -14,6 +14,8 @@
 
 #include "console/ChildSpawn_posix.h"
 
+extern char** environ;
+
 namespace pelorin::posix {
 
 SysError OpenTerminal(int& master, std::string& slavePath, int columns, int rows) {
@@ -103,18 +105,24 @@ std::string ReadUnreadInput(int master, const std::string& slavePath) {
   return unread;
 }
 
-std::vector<std::string> TerminalEnvironment(char** base) {
+std::vector<std::string> TerminalEnvironment(const std::vector<std::string>* base) {
   // A terminal the console cannot draw on: programs print lines, and pagers pass text through.
   static constexpr std::array<std::string_view, 5> kSet = {
       "TERM=dumb", "PAGER=cat", "GIT_PAGER=cat", "MANPAGER=cat", "SYSTEMD_PAGER=cat"};
   std::vector<std::string> env;
-  for (char** entry = base; entry && *entry; ++entry) {
-    const std::string_view e(*entry);
+  const auto keep = [&env](std::string_view e) {
     const bool replaced = std::any_of(kSet.begin(), kSet.end(), [&](std::string_view set) {
       return e.starts_with(set.substr(0, set.find('=') + 1));
     });
     if (!replaced) {
       env.emplace_back(e);
+    }
+  };
+  if (base) {
+    std::for_each(base->begin(), base->end(), keep);
+  } else {
+    for (char** entry = environ; entry && *entry; ++entry) {
+      keep(*entry);
     }
   }
   env.insert(env.end(), kSet.begin(), kSet.end());

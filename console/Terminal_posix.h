@@ -30,8 +30,8 @@ void SetTerminalSize(int master, int columns, int rows);
 // The input the command never read, without waiting: what waits in the terminal's input queue.
 std::string ReadUnreadInput(int master, const std::string& slavePath);
 
-// The environment a command gets on its terminal: base with TERM=dumb and the pager variables
-// set to cat.
-std::vector<std::string> TerminalEnvironment(char** base);
+// The environment a command gets on its terminal: base (null: this process's) with TERM=dumb
+// and the pager variables set to cat.
+std::vector<std::string> TerminalEnvironment(const std::vector<std::string>* base);
 
 }  // namespace pelorin::posix
