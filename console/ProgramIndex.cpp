@@ -151,12 +151,11 @@ std::optional<std::vector<std::string>> ProgramIndex::Matching(
     return std::nullopt;
   }
   const bool ignoreCase = flavour_ == Quoting::Windows;
-  const std::string folded = ignoreCase ? ascii::Lowered(prefix) : std::string(prefix);
   std::vector<std::string> found;
   const std::lock_guard<std::mutex> lock(use->mutex);
   for (const std::string& name : use->names) {
-    if (name.size() >= prefix.size() && (ignoreCase ? ascii::Lowered(name.substr(0, prefix.size()))
-                                                    : name.substr(0, prefix.size())) == folded) {
+    const std::string_view start = std::string_view(name).substr(0, prefix.size());
+    if (ignoreCase ? ascii::EqualIgnoringCase(start, prefix) : start == prefix) {
       found.push_back(name);
     }
   }
