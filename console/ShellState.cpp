@@ -157,18 +157,15 @@ BuiltinResult ShellState::Drive(char letter) {
   return result;
 }
 
-// sh: every word NAME=value or NAME; a name that is no name changes nothing at all.
+// sh: every word NAME=value or NAME; a name that is no name, or a value only the interpreter can
+// work out, changes nothing at all.
 BuiltinResult ShellState::Export(const std::string& argument) {
   const std::vector<std::string_view> words = SplitWords(argument, flavour_);
   for (const std::string_view word : words) {
-    const std::string_view name = word.substr(0, word.find('='));
-    if (!IsVariableName(name, flavour_)) {
+    const std::size_t eq = word.find('=');
+    if (!IsVariableName(word.substr(0, eq), flavour_)) {
       return Said("export: " + std::string(word) + ": not a valid name", false);
     }
-  }
-  // What only the interpreter can work out is refused rather than kept as typed.
-  for (const std::string_view word : words) {
-    const std::size_t eq = word.find('=');
     const std::string_view unread = eq == std::string_view::npos
                                         ? std::string_view()
                                         : UnreadExpansion(word.substr(eq + 1), flavour_);
