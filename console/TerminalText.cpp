@@ -107,10 +107,10 @@ bool AsksForSecret(std::string_view line) {
 }
 
 std::string Overstrike::Filter(std::string_view text) {
-  if (held_.empty() && text.find('\b') == std::string_view::npos) {
+  const bool struck = text.find('\b') != std::string_view::npos;
+  if (held_.empty() && !struck) {
     return std::string(text);
   }
-  const bool struck = text.find('\b') != std::string_view::npos;
   const std::string s = std::exchange(held_, std::string()) + std::string(text);
   quiet_ = 0;
   std::string out;
