@@ -92,14 +92,11 @@ int SplitterHandle::MinimumPosition() const {
 }
 
 int SplitterHandle::MaximumPosition() const {
-  const QWidget* container = splitter_.Container();
-  if (container == nullptr) {
+  if (splitter_.Container() == nullptr) {
     return 0;
   }
-  const long long extent = splitter_.Orientation() == cSplitter::OrientationVertical
-                               ? container->width()
-                               : container->height();
-  return std::max(0, splitter_.Clamped(extent - splitter_.SplitterSize()));
+  const long long room = static_cast<long long>(splitter_.Extent()) - splitter_.SplitterSize();
+  return std::max(0, splitter_.Clamped(room));
 }
 
 void SplitterHandle::Step(int pixels) {

@@ -92,7 +92,7 @@ class cSplitter : public QObject {
  private:
   bool IsBound() const;
   int Extent() const;
-  friend class SplitterHandle;  // its accessible range is where the bar can go
+  friend class SplitterHandle;  // its accessible range is where the bar can go: Extent, Clamped
   void ClampPosition();
   // Where the bar stops when asked to go to position, within the container and the limits.
   int Clamped(long long position) const;
